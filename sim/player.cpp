@@ -1,0 +1,272 @@
+// The player simulator's window, its answers to the player's requests, and plug-in loading.
+#include "sim/player.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+constexpr char kWindowClass[] = "Winamp v1.x";  // the class name the player's window has
+constexpr char kTitleSuffix[] = " - Winamp";
+
+void CopyAnswer(const std::string& text, char* buffer, int size, bool terminate) {
+  if (!buffer || size <= 0) return;
+  std::size_t room = static_cast<std::size_t>(size);
+  if (!terminate) {
+    // A badly behaved player: fills the whole buffer and leaves no terminating zero.
+    std::string filled = text;
+    while (filled.size() < room) filled += text.empty() ? std::string("x") : text;
+    std::memcpy(buffer, filled.data(), room);
+    return;
+  }
+  std::size_t n = std::min(text.size(), room - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+}  // namespace
+
+Player::Player(unsigned version_) : version(version_) {
+  static ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = Procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kWindowClass;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  window_ = CreateWindowExA(0, kWindowClass, "Winamp 5.66", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  playlist.push_back(Track());
+}
+
+Player::~Player() {
+  if (module_) Unload();
+  if (window_) DestroyWindow(window_);
+}
+
+WNDPROC Player::OwnProcedure() { return Procedure; }
+
+std::string Player::TitleFor(int index, const Track& track) {
+  return std::to_string(index + 1) + ". " + track.artist + " - " + track.title + kTitleSuffix;
+}
+
+void Player::Play(int index) {
+  position = index;
+  playState = host::kPlaying;
+  if (const Track* track = Current()) SetTitle(TitleFor(index, *track));
+  if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, host::kPlayingNotification);
+}
+
+void Player::Stop() {
+  playState = host::kStopped;
+  if (const Track* track = Current()) SetTitle(TitleFor(position, *track) + " [Stopped]");
+}
+
+void Player::Pause() {
+  playState = 3;
+  if (const Track* track = Current()) SetTitle(TitleFor(position, *track) + " [Paused]");
+}
+
+void Player::SetTitle(const std::string& title) { SetWindowTextA(window_, title.c_str()); }
+
+std::string Player::Title() const {
+  char title[4096] = {};
+  int n = GetWindowTextA(window_, title, sizeof title);
+  return std::string(title, n > 0 ? n : 0);
+}
+
+void Player::ClearLog() {
+  log.clear();
+  infoRequests.clear();
+  formatRequests.clear();
+}
+
+int Player::CountRequests(LPARAM code) const {
+  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const Message& m) {
+    return m.message == WM_USER && m.lParam == code;
+  }));
+}
+
+int Player::CountCommands(WPARAM command) const {
+  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const Message& m) {
+    return m.message == WM_COMMAND && m.wParam == command;
+  }));
+}
+
+int Player::CountMessages(UINT message) const {
+  return static_cast<int>(std::count_if(log.begin(), log.end(),
+                                        [&](const Message& m) { return m.message == message; }));
+}
+
+std::vector<LPARAM> Player::Requests() const {
+  std::vector<LPARAM> codes;
+  for (const Message& m : log)
+    if (m.message == WM_USER) codes.push_back(m.lParam);
+  return codes;
+}
+
+const Track* Player::Current() const {
+  if (position < 0 || position >= static_cast<int>(playlist.size())) return nullptr;
+  return &playlist[position];
+}
+
+LRESULT CALLBACK Player::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* player = reinterpret_cast<Player*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!player || player->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
+  return player->Handle(message, wParam, lParam);
+}
+
+LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  bool otherThread = (InSendMessageEx(nullptr) & ISMEX_SEND) != 0;
+  log.push_back({message, wParam, lParam, otherThread});
+  switch (message) {
+    case WM_USER:
+      return Request(wParam, lParam);
+    case WM_COMMAND:
+      if (wParam == host::kPauseCommand && playState == host::kPlaying) Pause();
+      else if (wParam == host::kPlayCommand) Play(position);
+      return 0;
+    case WM_DESTROY:
+      window_ = nullptr;
+      return 0;
+    default:
+      return DefWindowProcA(window_, message, wParam, lParam);
+  }
+}
+
+LRESULT Player::Request(WPARAM argument, LPARAM code) {
+  const Track* track = Current();
+  switch (code) {
+    case host::kVersion:
+      return static_cast<LRESULT>(version);
+    case host::kPlayState:
+      return playState;
+    case host::kTrackLength:
+      if (unknownLengthQueries > 0) {
+        --unknownLengthQueries;
+        return host::kUnknownLength;
+      }
+      return track ? track->length : host::kUnknownLength;
+    case host::kVolume:
+      if (argument == host::kQueryVolume) return volume;
+      volume = static_cast<int>(argument);
+      return 0;
+    case host::kPlaylistLength:
+      return static_cast<LRESULT>(playlist.size());
+    case host::kPlaylistPosition:
+      return position;
+    case host::kPlaybackInfo:
+      if (!track) return 0;
+      if (argument == host::kSampleRateInfo) return track->sampleRateKhz;
+      if (argument == host::kBitrateInfo) return track->bitrate;
+      if (argument == host::kChannelsInfo) return track->channels;
+      return 0;
+    case host::kFileName: {
+      int index = static_cast<int>(argument);
+      if (nullFileName || index < 0 || index >= static_cast<int>(playlist.size())) return 0;
+      fileNameAnswer_ = playlist[index].file;
+      return reinterpret_cast<LRESULT>(fileNameAnswer_.c_str());
+    }
+    case host::kExtendedInfoAlbum:
+    case host::kExtendedInfo:
+      return ExtendedInfo(code, reinterpret_cast<host::ExtendedInfoRequest*>(argument));
+    case host::kFormatTitle:
+      return FormatTitle(reinterpret_cast<host::TitleFormatRequest*>(argument));
+    default:
+      return 0;
+  }
+}
+
+LRESULT Player::ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request) {
+  if (!request) return 0;
+  std::string file = request->fileName ? request->fileName : "";
+  std::string field = request->field ? request->field : "";
+  infoRequests.push_back({code, file, field});
+  for (const Track& track : playlist) {
+    if (track.file != file) continue;
+    auto it = track.meta.find(field);
+    if (it == track.meta.end()) return 0;
+    CopyAnswer(it->second, request->answer, request->answerSize, terminateAnswers);
+    return 1;
+  }
+  return 0;
+}
+
+LRESULT Player::FormatTitle(host::TitleFormatRequest* request) {
+  if (!request) return 0;
+  formatRequests.push_back(request->format ? request->format : "");
+  if (!formatsTitles || !request->format) return 0;
+  auto field = [request](const std::string& name, bool* found) {
+    std::string tag = name;
+    char* value = request->tag ? request->tag(tag.data(), request->context) : nullptr;
+    *found = value != nullptr;
+    std::string text = value ? value : "";
+    if (value && request->release) request->release(value, request->context);
+    return text;
+  };
+  CopyAnswer(sim::FormatTitle(request->format, field), request->out, request->outSize,
+             terminateAnswers);
+  return 1;
+}
+
+bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit) {
+  module_ = LoadLibraryA(dllPath.c_str());
+  if (!module_) return false;
+  using GetHeader = PluginHeader*(__cdecl*)();
+  auto get = reinterpret_cast<GetHeader>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "winampGetGeneralPurposePlugin")));
+  if (!get) {
+    FreeLibrary(module_);
+    module_ = nullptr;
+    return false;
+  }
+  header_ = get();
+  header_->hostWindow = window_;
+  header_->module = module_;
+  if (beforeInit) beforeInit(module_);
+  initResult = header_->init();
+  return true;
+}
+
+void Player::Unload(bool keepLoaded) {
+  if (!module_) return;
+  header_->quit();
+  if (!keepLoaded) FreeLibrary(module_);
+  module_ = nullptr;
+  header_ = nullptr;
+}
+
+void Player::Config() {
+  if (header_) header_->config();
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return done();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      if (done()) return true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) {
+  DWORD start = GetTickCount();
+  PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}
+
+}  // namespace sim

@@ -1,0 +1,125 @@
+// A stand-in for the Winamp player, for the plug-in tests and the demo.
+//
+// A real top-level window whose procedure answers the player's WM_USER requests and commands
+// from a scriptable state (version, playlist, position, play state, volume), titles itself
+// the way the player does ("12. Artist - Song - Winamp"), sends itself the playing
+// notification when a track starts (version 5.0 and later), records every message it receives
+// and loads a plug-in the way the player does. Everything runs on the thread that made it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "plugin/host.h"
+
+namespace sim {
+
+struct Track {
+  std::string file = "C:\\Music\\track.mp3";
+  std::string artist = "Artist";
+  std::string title = "Song";
+  int length = 180;                          // seconds
+  std::map<std::string, std::string> meta;   // metadata fields: "artist", "album", "year", ...
+  int sampleRateKhz = 44;
+  int bitrate = 128;
+  int channels = 2;
+};
+
+// One message as the player's own window procedure received it.
+struct Message {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool fromOtherThread;
+};
+
+// One metadata request (290/296) as the player received it.
+struct InfoRequest {
+  LPARAM code;
+  std::string file;
+  std::string field;
+};
+
+class Player {
+ public:
+  explicit Player(unsigned version = 0x5000);
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  HWND window() const { return window_; }
+  // The player's own window procedure, as a plug-in finds it before it hooks the window.
+  static WNDPROC OwnProcedure();
+
+  // --- scriptable state -------------------------------------------------------------------
+  unsigned version;
+  std::vector<Track> playlist;
+  int position = 0;
+  int playState = host::kStopped;  // 1 playing, 0 stopped, 3 paused, or any number
+  int volume = 200;
+  int unknownLengthQueries = 0;     // request 105 answers -1 this many more times
+  bool nullFileName = false;        // request 211 answers null
+  bool formatsTitles = true;        // false: request 297 writes nothing, as an old player
+  bool terminateAnswers = true;     // false: 290/296/297 fill the buffer without a zero
+
+  // Starts track `index`: position, play state 1, title; from 5.0 the playing notification.
+  void Play(int index);
+  void Stop();
+  void Pause();
+  // Sets the window title directly.
+  void SetTitle(const std::string& title);
+  std::string Title() const;
+  static std::string TitleFor(int index, const Track& track);
+
+  // --- what the player received ----------------------------------------------------------
+  std::vector<Message> log;
+  std::vector<InfoRequest> infoRequests;
+  std::vector<std::string> formatRequests;  // the format texts handed over with 297
+  void ClearLog();
+  int CountRequests(LPARAM code) const;     // WM_USER with this lParam
+  int CountCommands(WPARAM command) const;  // WM_COMMAND with this wParam
+  int CountMessages(UINT message) const;
+  // The requests (WM_USER lParams) in the order received.
+  std::vector<LPARAM> Requests() const;
+
+  // --- the plug-in ------------------------------------------------------------------------
+  // LoadLibrary, the export, fields 6 and 7, then `beforeInit` (import hooks go in here),
+  // then init. False when the DLL or its export is missing.
+  bool Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
+  // quit, then FreeLibrary (unless keepLoaded).
+  void Unload(bool keepLoaded = false);
+  void Config();
+  HMODULE module() const { return module_; }
+  PluginHeader* header() const { return header_; }
+  int initResult = -1;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Request(WPARAM argument, LPARAM code);
+  LRESULT ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request);
+  LRESULT FormatTitle(host::TitleFormatRequest* request);
+  const Track* Current() const;
+
+  HWND window_ = nullptr;
+  HMODULE module_ = nullptr;
+  PluginHeader* header_ = nullptr;
+  std::string fileNameAnswer_;
+};
+
+// Dispatches this thread's messages until done() holds or timeoutMs have passed; returns
+// done(). The only way tests wait.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Dispatches this thread's messages for ms milliseconds.
+void PumpFor(DWORD ms);
+
+// The player's title formatter, small: %field% through the callback, $if(c,a,b), $if2(a,b),
+// and [...], shown only when a field inside it is not empty.
+std::string FormatTitle(const std::string& format,
+                        const std::function<std::string(const std::string&, bool*)>& field);
+
+}  // namespace sim

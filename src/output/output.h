@@ -1,0 +1,26 @@
+// The files the plug-in reads and writes besides its INI file: the template and "Not Playing"
+// texts, and the output file that other programs read. Every call opens, works and closes;
+// no handle outlives it, and every failure is silent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The whole content of the file, byte for byte (zero bytes and a byte-order mark included),
+// or the empty text when the path is empty or the file cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+// Writes text into the output file: mode 0 replaces its content, 2 puts the text before it,
+// any other mode after it. Nothing is added between entries.
+void WriteOutputFile(std::string path, std::string text, std::uint16_t mode);
+
+// Empties an existing output file when InitializeOutput is on; creates none.
+void TruncateOutputFile();
+
+// Puts text into a view of oldLength + text.size() bytes whose first oldLength bytes hold the
+// old content: in front of it for prepend, behind it otherwise. Pure, for the writer and tests.
+void PlaceText(char* view, std::size_t oldLength, const std::string& text, std::uint16_t mode);
+
+constexpr std::uint16_t kOverwrite = 0;
+constexpr std::uint16_t kAppend = 1;
+constexpr std::uint16_t kPrepend = 2;

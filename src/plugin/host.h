@@ -1,0 +1,106 @@
+// Typed requests to the player. Every request is WM_USER sent synchronously to the player's
+// main window with the argument in wParam and the request number in lParam; the answer is the
+// message's result. This is the only place that spells the player's message numbers; the
+// player simulator takes them from here as well.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/plugin.h"
+
+namespace host {
+
+// Request numbers (lParam of WM_USER).
+constexpr LPARAM kVersion = 0;
+constexpr LPARAM kPlayState = 104;
+constexpr LPARAM kTrackLength = 105;
+constexpr LPARAM kVolume = 122;
+constexpr LPARAM kPlaylistLength = 124;
+constexpr LPARAM kPlaylistPosition = 125;
+constexpr LPARAM kPlaybackInfo = 126;
+constexpr LPARAM kFileName = 211;
+constexpr LPARAM kExtendedInfoAlbum = 290;
+constexpr LPARAM kExtendedInfo = 296;
+constexpr LPARAM kFormatTitle = 297;
+constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
+
+constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
+constexpr WPARAM kTrackLengthSeconds = 1;
+constexpr WPARAM kSampleRateInfo = 0;   // kHz
+constexpr WPARAM kBitrateInfo = 1;
+constexpr WPARAM kChannelsInfo = 2;
+
+// Commands (wParam of WM_COMMAND, lParam 0).
+constexpr WPARAM kPauseCommand = 40046;
+constexpr WPARAM kPlayCommand = 40045;
+
+// Play states answered to kPlayState.
+constexpr int kStopped = 0;
+constexpr int kPlaying = 1;
+
+constexpr int kUnknownLength = -1;
+
+// Request 290/296: one metadata field of a file. Four 32-bit fields on the player's side.
+struct ExtendedInfoRequest {
+  const char* fileName;
+  const char* field;
+  char* answer;
+  int answerSize;
+};
+
+// Request 297: the player formats `format`, asking `tag` for each field it meets.
+using TagCallback = char*(__cdecl*)(char* tag, void* context);
+using ReleaseCallback = void(__cdecl*)(char* value, void* context);
+struct TitleFormatRequest {
+  char* format;
+  void* context;
+  char* out;
+  int outSize;
+  TagCallback tag;
+  ReleaseCallback release;
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(ExtendedInfoRequest) == 16);
+static_assert(sizeof(TitleFormatRequest) == 24);
+#endif
+
+inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
+  return SendMessageA(HostWindow(), WM_USER, argument, code);
+}
+
+inline unsigned Version() { return static_cast<unsigned>(Request(kVersion)); }
+inline int PlayState() { return static_cast<int>(Request(kPlayState)); }
+inline int TrackLength() { return static_cast<int>(Request(kTrackLength, kTrackLengthSeconds)); }
+inline int Volume() { return static_cast<int>(Request(kVolume, kQueryVolume)); }
+inline void SetVolume(int volume) { Request(kVolume, static_cast<WPARAM>(volume)); }
+inline int PlaylistLength() { return static_cast<int>(Request(kPlaylistLength)); }
+inline int PlaylistPosition() { return static_cast<int>(Request(kPlaylistPosition)); }
+inline int SampleRateKhz() { return static_cast<int>(Request(kPlaybackInfo, kSampleRateInfo)); }
+inline int Bitrate() { return static_cast<int>(Request(kPlaybackInfo, kBitrateInfo)); }
+inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannelsInfo)); }
+
+// The player owns the text; copy it at once. May be null.
+inline const char* FileName(int position) {
+  return reinterpret_cast<const char*>(Request(kFileName, static_cast<WPARAM>(position)));
+}
+
+inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
+  Request(album ? kExtendedInfoAlbum : kExtendedInfo, reinterpret_cast<WPARAM>(request));
+}
+
+inline void FormatTitle(TitleFormatRequest* request) {
+  Request(kFormatTitle, reinterpret_cast<WPARAM>(request));
+}
+
+// Sends the player's own playing notification to its window; our hook turns it into an update.
+inline void SendPlayingNotification() { Request(kPlayingNotification); }
+
+inline bool IsPlayingNotification(UINT message, LPARAM lParam) {
+  return message == WM_USER && lParam == kPlayingNotification;
+}
+
+inline void Pause() { SendMessageA(HostWindow(), WM_COMMAND, kPauseCommand, 0); }
+inline void Play() { SendMessageA(HostWindow(), WM_COMMAND, kPlayCommand, 0); }
+
+}  // namespace host

@@ -1,0 +1,150 @@
+// The export, the PluginHeader and the three entry points: init once after loading, config
+// when the user asks, quit once before unloading. Also the host version query and the state
+// that init and config set up.
+//
+// Lifetime: everything is static and lives as long as the module. Init installs the hook on
+// the player's window and, when enabled, the tray icon and the polling timer; quit takes all
+// of it away again, timers included, so nothing can call into an unloaded module.
+#include "plugin/plugin.h"
+
+#include <cstdio>
+
+#include "config_ui/config_ui.h"
+#include "notify/notify.h"
+#include "output/output.h"
+#include "plugin/host.h"
+#include "settings/settings.h"
+
+unsigned HostVersion = 0;
+std::string HostVersionText;
+bool PollingMode = false;
+WNDPROC PreviousHostProc = nullptr;
+UINT OutputUpdatedMessage = 0;
+UINT_PTR UpdateTimer = 0;
+std::string TemplateText;
+std::string NotPlayingText;
+
+namespace {
+
+constexpr DWORD kModulePathChars = 512;
+
+int __cdecl Init();
+void __cdecl Config();
+void __cdecl Quit();
+
+PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Quit, nullptr,
+                       nullptr};
+
+void QueryHostVersion() {
+  HostVersion = host::Version();
+  char text[16];
+  std::snprintf(text, sizeof text, "%X.%X%X", HostVersion >> 12, (HostVersion >> 8) & 0xF,
+                HostVersion & 0xFF);
+  HostVersionText = text;
+}
+
+// ModuleDir (everything up to and including the last backslash) + the INI file's name.
+std::string FormIniPath() {
+  char path[kModulePathChars] = {};
+  DWORD length = GetModuleFileNameA(PluginModule(), path, sizeof path);
+  std::string dir(path, length < sizeof path ? length : 0);
+  std::size_t slash = dir.rfind('\\');
+  dir.erase(slash == std::string::npos ? 0 : slash + 1);
+  return dir + kIniFileName;
+}
+
+WNDPROC CurrentHostProc() {
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(HostWindow(), GWLP_WNDPROC));
+}
+
+void ReadTexts() {
+  TemplateText = ReadTextFile(Settings.TemplateFile);
+  NotPlayingText = ReadTextFile(Settings.NotPlayingFile);
+}
+
+void StartPolling() {
+  UpdateTimer = SetTimer(HostWindow(), kPollingTimer, Settings.PollingInterval * 1000, RunUpdate);
+}
+
+void KillUpdateTimers() {
+  for (UINT_PTR timer = kNotificationTimer; timer <= kPollingTimer; ++timer)
+    KillTimer(HostWindow(), timer);
+  UpdateTimer = 0;
+}
+
+int __cdecl Init() {
+  Guarded([] {
+    CurrentTitle.clear();
+    LastTitle.clear();
+    QueryHostVersion();
+    IniPath = FormIniPath();
+    LoadSettings(IniPath);
+    if (CurrentHostProc() != HostWindowHook) {
+      PreviousHostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+          HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
+    }
+    if (!Settings.Enabled) return;
+    ReadTexts();
+    TruncateOutputFile();
+    OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
+    PollingMode = HostVersion < kFirstNotifyingVersion;
+    if (Settings.PopupEnabled) AddTrayIcon();
+    if (PollingMode) StartPolling();
+  });
+  return 0;
+}
+
+void __cdecl Config() {
+  Guarded([] {
+    if (RunConfigDialog(GetForegroundWindow()) != IDOK) return;
+    QueryHostVersion();
+    LoadSettings(IniPath);
+    if (Settings.Enabled) {
+      ReadTexts();
+      CurrentTitle.clear();
+      LastTitle.clear();
+      OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
+      PollingMode = HostVersion < kFirstNotifyingVersion;
+      if (Settings.PopupEnabled)
+        AddTrayIcon();
+      else
+        RemoveTrayIcon();
+      if (PollingMode) {
+        if (UpdateTimer != 0) KillTimer(HostWindow(), UpdateTimer);
+        StartPolling();
+      } else {
+        host::SendPlayingNotification();
+      }
+    } else {
+      RemoveTrayIcon();
+      if (UpdateTimer != 0) KillTimer(HostWindow(), UpdateTimer);
+      // UpdateTimer may name a one-shot timer set after the polling timer; a disabled
+      // plug-in must stop polling all the same.
+      KillTimer(HostWindow(), kPollingTimer);
+      UpdateTimer = 0;
+    }
+  });
+}
+
+void __cdecl Quit() {
+  Guarded([] {
+    if (Settings.Enabled && Settings.PopupEnabled) RemoveTrayIcon();
+    if (IsWindow(PopupWindow)) ClosePopup(PopupWindow);
+    // Only our own hook is taken out; one installed over it keeps the chain it built.
+    if (CurrentHostProc() == HostWindowHook)
+      SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviousHostProc));
+    // The player unloads us next: no update timer may fire into the freed module.
+    KillUpdateTimers();
+    if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
+      WriteOutputFile(Settings.OutputFile, NotPlayingText, Settings.WriteMode);
+  });
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePlugin() {
+  return &Header;
+}
+
+HWND HostWindow() { return Header.hostWindow; }
+HINSTANCE PluginModule() { return Header.module; }

@@ -1,0 +1,14 @@
+// Speaking the announcement through the system's speech engine ("SAPI.SpVoice") on a worker
+// thread of its own, with the player paused or turned down meanwhile.
+#pragma once
+
+#include <string>
+
+// Whether the system knows the speech engine's ProgID. Asked afresh on every call.
+bool IsSpeechAvailable();
+
+// Starts a worker that speaks text and returns at once.
+void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level);
+
+// The player's volume (0..255) for a speech volume level (0..64).
+unsigned HostVolumeFromLevel(unsigned level);

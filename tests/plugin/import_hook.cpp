@@ -1,0 +1,306 @@
+// The import-table patcher and the recorders it installs.
+#include "import_hook.h"
+
+#include <algorithm>
+#include <cstring>
+
+SystemCalls Calls;
+
+namespace {
+
+// Any thread may call a recorder (the speech worker does), so the counts are kept under a lock.
+CRITICAL_SECTION* Lock() {
+  static CRITICAL_SECTION section;
+  static bool ready = [] {
+    InitializeCriticalSection(&section);
+    return true;
+  }();
+  (void)ready;
+  return &section;
+}
+
+void Note(const char* function) {
+  EnterCriticalSection(Lock());
+  ++Calls.counts[function];
+  LeaveCriticalSection(Lock());
+}
+
+void Made(HGDIOBJ object) {
+  if (!object) return;
+  Calls.liveObjects.insert(object);
+  ++Calls.objectsMade;
+}
+
+void Freed(HGDIOBJ object) {
+  if (Calls.liveObjects.erase(object)) ++Calls.objectsFreed;
+}
+
+std::string Text(const char* s) { return s ? s : ""; }
+
+bool IsResourceId(const char* name) { return (reinterpret_cast<UINT_PTR>(name) >> 16) == 0; }
+
+UINT_PTR WINAPI RecSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc) {
+  Note("SetTimer");
+  Calls.timers.push_back({true, window, id, period, GetTickCount()});
+  return SetTimer(window, id, period, proc);
+}
+
+BOOL WINAPI RecKillTimer(HWND window, UINT_PTR id) {
+  Note("KillTimer");
+  Calls.timers.push_back({false, window, id, 0, GetTickCount()});
+  return KillTimer(window, id);
+}
+
+BOOL WINAPI RecShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data) {
+  Note("Shell_NotifyIconA");
+  TrayCall call = {message, {}};
+  if (data) std::memcpy(&call.record, data, std::min<DWORD>(data->cbSize, sizeof call.record));
+  Calls.tray.push_back(call);
+  return Calls.realTray ? Shell_NotifyIconA(message, data) : TRUE;
+}
+
+UINT_PTR WINAPI RecAppBar(DWORD message, PAPPBARDATA data) {
+  Note("SHAppBarMessage");
+  Calls.appBarMessages.push_back(message);
+  if (Calls.appBar) return Calls.appBar(message, data);
+  return SHAppBarMessage(message, data);
+}
+
+HINSTANCE WINAPI RecShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                 LPCSTR directory, INT show) {
+  Note("ShellExecuteA");
+  Calls.shellExecutes.push_back(
+      {owner, Text(verb), Text(file), Text(parameters), Text(directory), directory == nullptr,
+       show});
+  if (Calls.realShellExecute) return ShellExecuteA(owner, verb, file, parameters, directory, show);
+  return reinterpret_cast<HINSTANCE>(33);
+}
+
+int WINAPI RecMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Note("MessageBoxA");
+  MessageBoxCall call = {owner, Text(text), Text(caption), type};
+  Calls.messageBoxes.push_back(call);
+  return Calls.messageBox ? Calls.messageBox(call) : IDOK;
+}
+
+BOOL FileDialog(bool save, LPOPENFILENAMEA record) {
+  FileDialogCall call = {save, {}, {}};
+  if (record) {
+    std::memcpy(&call.record, record, std::min<DWORD>(record->lStructSize, sizeof call.record));
+    if (record->lpstrFile) call.initialName = record->lpstrFile;
+  }
+  Calls.fileDialogs.push_back(call);
+  Calls.fileDialogError = 0;
+  if (Calls.fileDialog) return Calls.fileDialog(save, record);
+  return FALSE;  // as if cancelled
+}
+
+BOOL WINAPI RecGetOpenFileName(LPOPENFILENAMEA record) {
+  Note("GetOpenFileNameA");
+  return FileDialog(false, record);
+}
+
+BOOL WINAPI RecGetSaveFileName(LPOPENFILENAMEA record) {
+  Note("GetSaveFileNameA");
+  return FileDialog(true, record);
+}
+
+DWORD WINAPI RecCommDlgExtendedError() {
+  Note("CommDlgExtendedError");
+  return Calls.fileDialogError;
+}
+
+BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  Note("WritePrivateProfileStringA");
+  Calls.profileWrites.push_back(
+      {Text(section), Text(key), Text(value), Text(file), key == nullptr, value == nullptr});
+  return WritePrivateProfileStringA(section, key, value, file);
+}
+
+LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T size) {
+  Note("MapViewOfFile");
+  if (Calls.failMapView) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return MapViewOfFile(mapping, access, high, low, size);
+}
+
+HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                            DWORD disposition, DWORD attributes, HANDLE templateFile) {
+  Note("CreateFileA");
+  Calls.fileOpens.push_back({Text(path), access, share, disposition});
+  return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+}
+
+BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
+  Note("FlushFileBuffers");
+  return FlushFileBuffers(file);
+}
+
+UINT WINAPI RecRegisterWindowMessage(LPCSTR name) {
+  Note("RegisterWindowMessageA");
+  Calls.registeredMessages.push_back(Text(name));
+  return RegisterWindowMessageA(name);
+}
+
+HDC WINAPI RecCreateCompatibleDC(HDC dc) {
+  Note("CreateCompatibleDC");
+  HDC made = CreateCompatibleDC(dc);
+  Made(made);
+  return made;
+}
+
+BOOL WINAPI RecDeleteDC(HDC dc) {
+  Note("DeleteDC");
+  Freed(dc);
+  return DeleteDC(dc);
+}
+
+HFONT WINAPI RecCreateFontIndirect(const LOGFONTA* font) {
+  Note("CreateFontIndirectA");
+  HFONT made = CreateFontIndirectA(font);
+  Made(made);
+  return made;
+}
+
+HBITMAP WINAPI RecCreateCompatibleBitmap(HDC dc, int width, int height) {
+  Note("CreateCompatibleBitmap");
+  HBITMAP made = CreateCompatibleBitmap(dc, width, height);
+  Made(made);
+  return made;
+}
+
+BOOL WINAPI RecDeleteObject(HGDIOBJ object) {
+  Note("DeleteObject");
+  Freed(object);
+  return DeleteObject(object);
+}
+
+HANDLE WINAPI RecLoadImage(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags) {
+  Note("LoadImageA");
+  if (IsResourceId(name)) Calls.loadedImages.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(name)));
+  HANDLE made = LoadImageA(module, name, type, cx, cy, flags);
+  if (!(flags & LR_SHARED)) Made(made);
+  return made;
+}
+
+HBITMAP WINAPI RecLoadBitmap(HINSTANCE module, LPCSTR name) {
+  Note("LoadBitmapA");
+  if (IsResourceId(name)) Calls.loadedImages.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(name)));
+  HBITMAP made = LoadBitmapA(module, name);
+  Made(made);
+  return made;
+}
+
+BOOL WINAPI RecDestroyIcon(HICON icon) {
+  Note("DestroyIcon");
+  Freed(icon);
+  return DestroyIcon(icon);
+}
+
+HDC WINAPI RecGetDC(HWND window) {
+  Note("GetDC");
+  HDC dc = GetDC(window);
+  if (dc) ++Calls.windowDcsHeld;
+  return dc;
+}
+
+int WINAPI RecReleaseDC(HWND window, HDC dc) {
+  Note("ReleaseDC");
+  int released = ReleaseDC(window, dc);
+  if (released) --Calls.windowDcsHeld;
+  return released;
+}
+
+int WINAPI RecGetDeviceCaps(HDC dc, int index) {
+  Note("GetDeviceCaps");
+  if (Calls.bitsPerPixel != 0) {
+    if (index == BITSPIXEL) return Calls.bitsPerPixel;
+    if (index == PLANES) return 1;
+  }
+  return GetDeviceCaps(dc, index);
+}
+
+struct Recorder {
+  const char* dll;
+  const char* function;
+  void* replacement;
+};
+
+const Recorder kRecorders[] = {
+    {"user32.dll", "SetTimer", reinterpret_cast<void*>(RecSetTimer)},
+    {"user32.dll", "KillTimer", reinterpret_cast<void*>(RecKillTimer)},
+    {"user32.dll", "MessageBoxA", reinterpret_cast<void*>(RecMessageBox)},
+    {"user32.dll", "LoadImageA", reinterpret_cast<void*>(RecLoadImage)},
+    {"user32.dll", "LoadBitmapA", reinterpret_cast<void*>(RecLoadBitmap)},
+    {"user32.dll", "DestroyIcon", reinterpret_cast<void*>(RecDestroyIcon)},
+    {"user32.dll", "GetDC", reinterpret_cast<void*>(RecGetDC)},
+    {"user32.dll", "ReleaseDC", reinterpret_cast<void*>(RecReleaseDC)},
+    {"shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecShellNotifyIcon)},
+    {"shell32.dll", "SHAppBarMessage", reinterpret_cast<void*>(RecAppBar)},
+    {"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(RecShellExecute)},
+    {"comdlg32.dll", "GetOpenFileNameA", reinterpret_cast<void*>(RecGetOpenFileName)},
+    {"comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(RecGetSaveFileName)},
+    {"comdlg32.dll", "CommDlgExtendedError", reinterpret_cast<void*>(RecCommDlgExtendedError)},
+    {"kernel32.dll", "WritePrivateProfileStringA", reinterpret_cast<void*>(RecWriteProfileString)},
+    {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
+    {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
+    {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
+    {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},
+    {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(RecCreateCompatibleDC)},
+    {"gdi32.dll", "DeleteDC", reinterpret_cast<void*>(RecDeleteDC)},
+    {"gdi32.dll", "CreateFontIndirectA", reinterpret_cast<void*>(RecCreateFontIndirect)},
+    {"gdi32.dll", "CreateCompatibleBitmap", reinterpret_cast<void*>(RecCreateCompatibleBitmap)},
+    {"gdi32.dll", "DeleteObject", reinterpret_cast<void*>(RecDeleteObject)},
+    {"gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(RecGetDeviceCaps)},
+};
+
+}  // namespace
+
+void* HookImport(HMODULE module, const char* dll, const char* function, void* replacement) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  if (!module || dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return nullptr;
+  for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+       imp->Name != 0; ++imp) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + imp->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+        base + (imp->OriginalFirstThunk ? imp->OriginalFirstThunk : imp->FirstThunk));
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+      DWORD old = 0;
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+      void* previous = reinterpret_cast<void*>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+      return previous;
+    }
+  }
+  return nullptr;
+}
+
+void SystemCalls::Reset() { *this = SystemCalls(); }
+
+int SystemCalls::Count(const std::string& function) const {
+  auto it = counts.find(function);
+  return it == counts.end() ? 0 : it->second;
+}
+
+std::vector<TimerCall> SystemCalls::TimersOn(HWND window) const {
+  std::vector<TimerCall> on;
+  for (const TimerCall& call : timers)
+    if (call.window == window) on.push_back(call);
+  return on;
+}
+
+void InstallRecorders(HMODULE module) {
+  Calls.Reset();
+  for (const Recorder& r : kRecorders) HookImport(module, r.dll, r.function, r.replacement);
+}
