@@ -192,7 +192,7 @@ LRESULT Player::ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request) {
   if (!request) return 0;
   std::string file = request->fileName ? request->fileName : "";
   std::string field = request->field ? request->field : "";
-  infoRequests.push_back({code, file, field});
+  infoRequests.push_back({code, file, field, request->fileName == nullptr});
   for (const Track& track : playlist) {
     if (track.file != file) continue;
     auto it = track.meta.find(field);
@@ -212,10 +212,11 @@ LRESULT Player::FormatTitle(host::TitleFormatRequest* request) {
   std::vector<std::pair<char*, std::string>> held;
   auto field = [&](const std::string& name, bool* found) {
     std::string tag = name;
+    std::size_t from = log.size();
     char* value = request->tag ? request->tag(tag.data(), request->context) : nullptr;
     *found = value != nullptr;
     std::string text = value ? value : "";
-    fieldAnswers.push_back({name, value != nullptr, text});
+    fieldAnswers.push_back({name, value != nullptr, text, from, log.size()});
     if (value) held.push_back({value, text});
     return text;
   };

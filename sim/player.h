@@ -42,6 +42,7 @@ struct InfoRequest {
   LPARAM code;
   std::string file;
   std::string field;
+  bool fileNull = false;  // the record carried no file name at all
 };
 
 // One question of the player's title formatter (request 297) and the plug-in's answer.
@@ -49,6 +50,7 @@ struct FieldAnswer {
   std::string name;
   bool answered;      // the callback returned a text, not null
   std::string value;
+  std::size_t logFrom, logTo;  // the messages received while the callback ran: log[from, to)
 };
 
 class Player {
