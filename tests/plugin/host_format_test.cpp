@@ -35,13 +35,14 @@ class HostFormatTest : public PluginTest {
   void FormatPopup(const std::string& format, const Keys& more = {}) {
     Keys keys = {{"PopupEnabled", "1"}, {"PopupFormat", format}};
     keys.insert(keys.end(), more.begin(), more.end());
+    std::string out = Path("out.txt");
+    DeleteFileA(out.c_str());
     WriteEnabledIni("", "", keys);
     Start();
     player.ClearLog();
     player.Play(1);
     if (player.version < 0x5000)
       SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
-    std::string out = Path("out.txt");
     EXPECT_TRUE(harness::Eventually([&] { return harness::FileExists(out); }, "the update"));
   }
 
