@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kSecondsPerHour = 3600;
 constexpr int kSecondsPerMinute = 60;
+constexpr int kMinutesPerHour = 60;
 constexpr char kTitleSuffix[] = " - Winamp";
 constexpr std::size_t kYear2Split = 2;  // "19" + " " + "85"
 
@@ -19,7 +20,7 @@ struct Parts {
 };
 
 Parts Split(int seconds) {
-  return {seconds / kSecondsPerHour, (seconds / kSecondsPerMinute) % 60,
+  return {seconds / kSecondsPerHour, (seconds / kSecondsPerMinute) % kMinutesPerHour,
           seconds % kSecondsPerMinute};
 }
 
