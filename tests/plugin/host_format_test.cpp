@@ -87,14 +87,15 @@ TEST_F(FormatWithHostTest, ThePlayerGetsALineFeedForBackslashN) {
 TEST_F(FormatWithHostTest, OlderPlayersFormatOnlyTheSpeechText) {
   const Keys speech = {{"SpeechEnabled", "1"}, {"SpeechFormat", "Now %Artist%\\n$if(%Album%,a,b)"}};
   player.version = 0x4FFF;
-  FormatPopup("%FullTitle%", speech);
+  FormatPopup("%PlaylistLength%", speech);
   EXPECT_EQ(player.formatRequests, std::vector<std::string>{"Now %Artist%\n$if(%Album%,a,b)"});
+  EXPECT_EQ(player.CountRequests(host::kPlaylistLength), 1) << "the popup text is expanded here";
   Stop();
 
   player.version = 0x5000;
-  FormatPopup("%FullTitle%", speech);
+  FormatPopup("%PlaylistLength%", speech);
   EXPECT_EQ(player.formatRequests,
-            (std::vector<std::string>{"%FullTitle%", "Now %Artist%\n$if(%Album%,a,b)"}))
+            (std::vector<std::string>{"%PlaylistLength%", "Now %Artist%\n$if(%Album%,a,b)"}))
       << "the popup first, then the speech";
 }
 
