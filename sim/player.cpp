@@ -84,6 +84,8 @@ void Player::ClearLog() {
   log.clear();
   infoRequests.clear();
   formatRequests.clear();
+  fieldAnswers.clear();
+  answersChangedEarly = 0;
 }
 
 int Player::CountRequests(LPARAM code) const {
@@ -190,7 +192,7 @@ LRESULT Player::ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request) {
   if (!request) return 0;
   std::string file = request->fileName ? request->fileName : "";
   std::string field = request->field ? request->field : "";
-  infoRequests.push_back({code, file, field});
+  infoRequests.push_back({code, file, field, request->fileName == nullptr});
   for (const Track& track : playlist) {
     if (track.file != file) continue;
     auto it = track.meta.find(field);
@@ -205,16 +207,25 @@ LRESULT Player::FormatTitle(host::TitleFormatRequest* request) {
   if (!request) return 0;
   formatRequests.push_back(request->format ? request->format : "");
   if (!formatsTitles || !request->format) return 0;
-  auto field = [request](const std::string& name, bool* found) {
+  // Like the player, hold on to every answer until the whole text is formatted, then check
+  // that none has changed meanwhile and release them.
+  std::vector<std::pair<char*, std::string>> held;
+  auto field = [&](const std::string& name, bool* found) {
     std::string tag = name;
+    std::size_t from = log.size();
     char* value = request->tag ? request->tag(tag.data(), request->context) : nullptr;
     *found = value != nullptr;
     std::string text = value ? value : "";
-    if (value && request->release) request->release(value, request->context);
+    fieldAnswers.push_back({name, value != nullptr, text, from, log.size()});
+    if (value) held.push_back({value, text});
     return text;
   };
-  CopyAnswer(sim::FormatTitle(request->format, field), request->out, request->outSize,
-             terminateAnswers);
+  std::string formatted = sim::FormatTitle(request->format, field);
+  for (const auto& [value, text] : held) {
+    if (text != value) ++answersChangedEarly;
+    if (request->release) request->release(value, request->context);
+  }
+  CopyAnswer(formatted, request->out, request->outSize, terminateAnswers);
   return 1;
 }
 

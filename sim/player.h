@@ -42,6 +42,15 @@ struct InfoRequest {
   LPARAM code;
   std::string file;
   std::string field;
+  bool fileNull = false;  // the record carried no file name at all
+};
+
+// One question of the player's title formatter (request 297) and the plug-in's answer.
+struct FieldAnswer {
+  std::string name;
+  bool answered;      // the callback returned a text, not null
+  std::string value;
+  std::size_t logFrom, logTo;  // the messages received while the callback ran: log[from, to)
 };
 
 class Player {
@@ -79,6 +88,10 @@ class Player {
   std::vector<Message> log;
   std::vector<InfoRequest> infoRequests;
   std::vector<std::string> formatRequests;  // the format texts handed over with 297
+  std::vector<FieldAnswer> fieldAnswers;     // the tag callback's answers during 297
+  // Answers whose text had changed by the time request 297 ended: each must stay valid and
+  // unchanged until then.
+  int answersChangedEarly = 0;
   void ClearLog();
   int CountRequests(LPARAM code) const;     // WM_USER with this lParam
   int CountCommands(WPARAM command) const;  // WM_COMMAND with this wParam

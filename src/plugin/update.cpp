@@ -26,7 +26,7 @@ constexpr int kTitleChars = 2048;
 constexpr UINT_PTR kBroadcastWindow = 0xFFFF;  // HWND_BROADCAST: every top-level window
 
 std::string WindowTitle(HWND window) {
-  char title[kTitleChars] = {};
+  char title[kTitleChars];
   int length = GetWindowTextA(window, title, sizeof title);
   return std::string(title, length > 0 && length < kTitleChars ? length : 0);
 }

@@ -86,6 +86,38 @@ std::string Shown(const std::string& bytes) {
   return ::testing::AssertionFailure() << "not seen within " << timeoutMs << " ms: " << what;
 }
 
+BroadcastListener::BroadcastListener()
+    : message_(RegisterWindowMessageA("TunecrierOutputFileUpdated")) {
+  static ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = Procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TunecrierTestListener";
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  window_ = CreateWindowExA(0, "TunecrierTestListener", "listener", WS_OVERLAPPED, 0, 0, 10, 10,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+}
+
+BroadcastListener::~BroadcastListener() {
+  if (window_) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK BroadcastListener::Procedure(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* listener = reinterpret_cast<BroadcastListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (listener && listener->message_ != 0 && message == listener->message_) {
+    ++listener->count;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
 PluginTest::PluginTest() : player(0x5000) {}
 
 void PluginTest::SetUp() {

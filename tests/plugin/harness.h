@@ -56,6 +56,22 @@ class PluginTest : public ::testing::Test {
   bool started = false;
 };
 
+// A top-level window of the test's own, as another program would have, counting the
+// "TunecrierOutputFileUpdated" broadcasts it receives.
+class BroadcastListener {
+ public:
+  BroadcastListener();
+  ~BroadcastListener();
+  BroadcastListener(const BroadcastListener&) = delete;
+  BroadcastListener& operator=(const BroadcastListener&) = delete;
+  int count = 0;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND window_ = nullptr;
+  UINT message_ = 0;
+};
+
 // Waits (pumping messages) until done() holds; fails with `what` after timeoutMs.
 ::testing::AssertionResult Eventually(const std::function<bool()>& done, const std::string& what,
                                       DWORD timeoutMs = 15000);

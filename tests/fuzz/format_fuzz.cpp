@@ -1,0 +1,106 @@
+// Fuzzing the search, the replacement and the length forms against plain, slow models of
+// what they must give. Built and run by tests/fuzz/run (libFuzzer, AddressSanitizer,
+// UndefinedBehaviorSanitizer).
+//
+// The input is split at its first two 0x01 bytes into text, needle and replacement; the
+// text keeps any zero bytes it holds.
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "format/format.h"
+
+namespace {
+
+unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+bool MatchesAt(const std::string& text, std::size_t at, const std::string& needle) {
+  if (at + needle.size() > text.size()) return false;
+  for (std::size_t i = 0; i < needle.size(); ++i) {
+    unsigned char h = static_cast<unsigned char>(text[at + i]);
+    if (h == 0 || Fold(h) != Fold(static_cast<unsigned char>(needle[i]))) return false;
+  }
+  return true;
+}
+
+// Left to right, a fresh copy, no zero byte inside a match.
+std::string ModelReplace(const std::string& text, const std::string& needle,
+                         const std::string& replacement, int* count) {
+  std::string out;
+  *count = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    if (!needle.empty() && MatchesAt(text, i, needle)) {
+      out += replacement;
+      i += needle.size();
+      ++*count;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "mismatch: %s\n", what);
+  std::abort();
+}
+
+void CheckLengthForms(int v) {
+  const int h = v / 3600, m = (v / 60) % 60, s = v % 60;
+  char expected[128];
+  if (h) std::snprintf(expected, sizeof expected, "%d:%02d:%02d", h, m, s);
+  else std::snprintf(expected, sizeof expected, "%d:%02d", m, s);
+  if (ShortLength(v) != expected) Fail("short length");
+  std::string longForm = LongLength(v);
+  if (longForm.find(std::to_string(s) + (s == 1 ? " Second" : " Seconds")) == std::string::npos)
+    Fail("long length");
+  if ((h != 0) != (longForm.find("Hour") != std::string::npos)) Fail("long length hours");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  std::size_t a = input.find('\x01');
+  std::size_t b = a == std::string::npos ? a : input.find('\x01', a + 1);
+  std::string text = input.substr(0, a);
+  std::string needle = a == std::string::npos ? "" : input.substr(a + 1, b - a - 1);
+  std::string replacement = b == std::string::npos ? "" : input.substr(b + 1);
+  // The needle and the replacement are zero-terminated texts: only up to their first zero.
+  needle = needle.c_str();
+  replacement = replacement.c_str();
+
+  // FindNoCase sees the text up to its first zero.
+  const char* found = FindNoCase(text.c_str(), needle.c_str());
+  std::string head = text.c_str();
+  std::size_t first = std::string::npos;
+  for (std::size_t i = 0; i <= head.size() && first == std::string::npos; ++i)
+    if (needle.empty() || MatchesAt(head, i, needle)) first = i;
+  if ((found == nullptr) != (first == std::string::npos)) Fail("find: found or not");
+  if (found && static_cast<std::size_t>(found - text.c_str()) != first) Fail("find: position");
+
+  int expectedCount = 0;
+  std::string expected = ModelReplace(text, needle, replacement, &expectedCount);
+  for (const char* r : {replacement.c_str(), static_cast<const char*>(nullptr)}) {
+    std::string changed = text;
+    if (r == nullptr) expected = ModelReplace(text, needle, "", &expectedCount);
+    const char* storage = changed.data();
+    const std::size_t capacity = changed.capacity();
+    int count = ReplaceAllNoCase(changed, needle.c_str(), r);
+    if (count != expectedCount) Fail("replace: count");
+    if (changed != expected) Fail("replace: text");
+    if (count == 0 && (changed.data() != storage || changed.capacity() != capacity))
+      Fail("replace: a miss touched the storage");
+  }
+
+  int v = 0;
+  if (size >= sizeof v) std::memcpy(&v, data, sizeof v);
+  CheckLengthForms(v);
+  CheckLengthForms(v == INT_MIN ? 0 : -v);
+  Year2(head);
+  SongTitle(head);
+  return 0;
+}

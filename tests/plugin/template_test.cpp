@@ -1,0 +1,303 @@
+// The plug-in's own %Tag% expander, seen in the output file: every tag on both sides of
+// version 2.9, the order of substitution, text that is not a tag, zero bytes, what each
+// expansion costs the player, and players that answer badly.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "harness.h"
+
+namespace {
+
+using namespace std::string_literals;
+using harness::Eventually;
+using harness::PluginTest;
+using harness::Shown;
+
+sim::Track TaggedTrack() {
+  sim::Track track;
+  track.file = "C:\\Music\\Tagged.mp3";
+  track.artist = "Artist";
+  track.title = "Song";
+  track.length = 3600 + 2 * 60 + 5;
+  track.meta = {{"title", "MTitle"},  {"artist", "MArtist"}, {"album", "MAlbum"},
+                {"year", "1985"},     {"track", "07"},       {"genre", "Jazz"},
+                {"comment", "Fine"},  {"bitrate", "320"},    {"vbr", "1"},
+                {"srate", "48000"},   {"stereo", "1"}};
+  track.sampleRateKhz = 44;
+  track.bitrate = 128;
+  track.channels = 2;
+  return track;
+}
+
+class TemplateTest : public PluginTest {
+ protected:
+  TemplateTest() {
+    sim::Track other = TaggedTrack();
+    other.file = "C:\\Music\\First.mp3";
+    other.meta.clear();
+    player.playlist = {other, TaggedTrack(), other};
+  }
+
+  // Loads the plug-in with `text` as its template, plays entry `entry`, and returns what the
+  // output file then holds; unloads again.
+  ::testing::AssertionResult Expands(const std::string& text, const std::string& expected,
+                                     int entry = 1) {
+    std::string seen;
+    if (!Expand(text, entry, &seen))
+      return ::testing::AssertionFailure() << "nothing written for " << Shown(text);
+    if (seen == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Shown(text) << " at version " << std::hex
+                                         << player.version << " gave " << Shown(seen)
+                                         << ", expected " << Shown(expected);
+  }
+
+  bool Expand(const std::string& text, int entry, std::string* seen) {
+    std::string out = Path("out.txt");
+    DeleteFileA(out.c_str());
+    WriteEnabledIni(text, "");
+    Start();
+    player.ClearLog();
+    player.Play(entry);
+    // Older players do not notify; the hook takes the notification from any player.
+    if (player.version < 0x5000)
+      SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+    bool written = sim::PumpUntil([&] { return harness::FileExists(out); }, 60000);
+    *seen = harness::ReadBytes(out);
+    Stop();
+    return written;
+  }
+
+  std::vector<LPARAM> CodesOfInfoRequests() const {
+    std::vector<LPARAM> codes;
+    for (const sim::InfoRequest& r : player.infoRequests) codes.push_back(r.code);
+    return codes;
+  }
+  std::vector<std::string> FieldsOfInfoRequests() const {
+    std::vector<std::string> fields;
+    for (const sim::InfoRequest& r : player.infoRequests) fields.push_back(r.field);
+    return fields;
+  }
+};
+
+const char kEveryTag[] =
+    "%FullTitle%|%Length%|%LongLength%|%PlaylistLength%|%PlaylistEntry%|%FileName%|"
+    "%Title%|%Artist%|%Album%|%Year%|%TrackNumber%|%Genre%|%Comment%|%Bitrate%|%VBR%|"
+    "%Samplerate%|%Mode%|%WinampVersion%|%PluginVersion%";
+
+class ExpandTemplateTest : public TemplateTest {};
+
+TEST_F(ExpandTemplateTest, EveryTagFromVersion29On) {
+  for (unsigned version : {0x2900u, 0x5000u}) {
+    player.version = version;
+    std::string versionText = version == 0x2900 ? "2.90" : "5.00";
+    EXPECT_TRUE(Expands(kEveryTag,
+                        "Artist - Song|1:02:05|1 Hour, 2 Minutes, 5 Seconds|3|2|"
+                        "C:\\Music\\Tagged.mp3|MTitle|MArtist|MAlbum|1985|07|Jazz|Fine|320|1|"
+                        "48000|Stereo|" + versionText + "|2.2"));
+    EXPECT_EQ(FieldsOfInfoRequests(),
+              (std::vector<std::string>{"title", "artist", "album", "year", "track", "genre",
+                                        "comment", "bitrate", "vbr", "srate", "stereo"}));
+    EXPECT_EQ(CodesOfInfoRequests(), (std::vector<LPARAM>{296, 296, 290, 296, 296, 296, 296,
+                                                          296, 296, 296, 296}));
+    for (const sim::InfoRequest& r : player.infoRequests)
+      EXPECT_EQ(r.file, "C:\\Music\\Tagged.mp3") << r.field;
+  }
+}
+
+TEST_F(ExpandTemplateTest, OlderPlayersGivePlaybackInfoAndLeaveMetadataTags) {
+  player.version = 0x2800;
+  EXPECT_TRUE(Expands(kEveryTag,
+                      "Artist - Song|1:02:05|1 Hour, 2 Minutes, 5 Seconds|3|2|"
+                      "C:\\Music\\Tagged.mp3|%Title%|%Artist%|%Album%|%Year%|%TrackNumber%|"
+                      "%Genre%|%Comment%|128|%VBR%|44000|Stereo|2.80|2.2"));
+  EXPECT_TRUE(player.infoRequests.empty());
+  for (int channels : {1, 0, 2}) {
+    player.playlist[1].channels = channels;
+    EXPECT_TRUE(Expands("%Mode%", channels == 1 ? "Mono" : "Stereo")) << channels << " channels";
+  }
+}
+
+TEST_F(ExpandTemplateTest, ModeComesFromTheStereoField) {
+  player.version = 0x2900;
+  for (const char* stereo : {"1", "0", "2", "", "absent"}) {
+    if (std::string(stereo) == "absent") player.playlist[1].meta.erase("stereo");
+    else player.playlist[1].meta["stereo"] = stereo;
+    EXPECT_TRUE(Expands("%Mode%", std::string(stereo) == "1" ? "Stereo" : "Mono"))
+        << "stereo field " << stereo;
+  }
+}
+
+TEST_F(ExpandTemplateTest, TagsMatchInAnyCaseEveryTime) {
+  player.playlist[1].length = 225;
+  EXPECT_TRUE(Expands("Now: %fulltitle% [%LENGTH%] %Length% %lEnGtH%",
+                      "Now: Artist - Song [3:45] 3:45 3:45"));
+  EXPECT_TRUE(Expands("%FullTitle%\\nLength: %Length%", "Artist - Song\nLength: 3:45"));
+  EXPECT_TRUE(Expands("%PlaylistEntry% of %playlistlength%", "1 of 3", 0));
+}
+
+TEST_F(ExpandTemplateTest, OtherTextIsCopiedAsItStands) {
+  EXPECT_TRUE(Expands("%Foo% 100% $if(%Album%,yes,no) %% % %Full Title%\r\nend",
+                      "%Foo% 100% $if(MAlbum,yes,no) %% % %Full Title%\r\nend"));
+}
+
+TEST_F(ExpandTemplateTest, ValuesMeetOnlyTheLaterSteps) {
+  player.playlist[1].length = 61;
+  player.Play(1);
+  player.SetTitle("2. %Artist% %FullTitle% %Length%\\n - Winamp");
+  player.playState = host::kPlaying;
+  // The title comes in at step 2: the later %Artist% and %Length% steps see it, the earlier
+  // "\n" step and its own step do not.
+  std::string out = Path("out.txt");
+  WriteEnabledIni("%FullTitle%", "");
+  Start();
+  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
+  EXPECT_TRUE(harness::FileHolds(out, "MArtist %FullTitle% 1:01\\n"));
+}
+
+TEST_F(ExpandTemplateTest, AZeroByteHidesLaterTagsFromThePresenceTest) {
+  std::string text = "%Length% %FullTitle%\0%Length% %Artist% %FullTitle% %FileName% "
+                     "%WinampVersion% %PluginVersion% \\n|"s;
+  EXPECT_TRUE(Expands(text, "1:02:05 Artist - Song\0" "1:02:05 %Artist% Artist - Song "
+                            "C:\\Music\\Tagged.mp3 5.00 2.2 \n|"s));
+}
+
+TEST_F(ExpandTemplateTest, VersionTextOfThePlayer) {
+  struct Case {
+    unsigned version;
+    const char* text;
+  };
+  for (const Case& c : {Case{0x5000, "5.00"}, Case{0x2900, "2.90"}, Case{0x5094, "5.094"},
+                        Case{0x5A03, "5.A3"}, Case{0x5666, "5.666"}}) {
+    player.version = c.version;
+    EXPECT_TRUE(Expands("%WinampVersion%", c.text));
+  }
+}
+
+// What the user's formats show for every second from `from` to `to`.
+std::set<std::string> TimesBetween(const SYSTEMTIME& from, const SYSTEMTIME& to, DWORD flags,
+                                   bool date) {
+  std::set<std::string> shown;
+  ULARGE_INTEGER at, end;
+  FILETIME file;
+  SystemTimeToFileTime(&from, &file);
+  at.LowPart = file.dwLowDateTime;
+  at.HighPart = file.dwHighDateTime;
+  SystemTimeToFileTime(&to, &file);
+  end.LowPart = file.dwLowDateTime;
+  end.HighPart = file.dwHighDateTime;
+  constexpr ULONGLONG kSecond = 10000000;  // FILETIME counts 100 ns
+  for (int i = 0; i < 600 && at.QuadPart <= end.QuadPart + kSecond; ++i, at.QuadPart += kSecond) {
+    file.dwLowDateTime = at.LowPart;
+    file.dwHighDateTime = at.HighPart;
+    SYSTEMTIME st;
+    FileTimeToSystemTime(&file, &st);
+    char text[256] = {};
+    if (date) GetDateFormatA(LOCALE_USER_DEFAULT, flags, &st, nullptr, text, sizeof text);
+    else GetTimeFormatA(LOCALE_USER_DEFAULT, flags, &st, nullptr, text, sizeof text);
+    shown.insert(text);
+  }
+  return shown;
+}
+
+std::string Shown(const std::set<std::string>& texts) {
+  std::string all;
+  for (const std::string& t : texts) all += (all.empty() ? "" : ", ") + t;
+  return all;
+}
+
+TEST_F(ExpandTemplateTest, TimeAndDatesInTheUserFormats) {
+  SYSTEMTIME before, after;
+  GetLocalTime(&before);
+  std::string seen;
+  ASSERT_TRUE(Expand("%Time%|%LongDate%|%SHORTDATE%", 1, &seen));
+  GetLocalTime(&after);
+  std::size_t bar1 = seen.find('|'), bar2 = seen.find('|', bar1 + 1);
+  ASSERT_NE(bar2, std::string::npos) << Shown(seen);
+  std::string time = seen.substr(0, bar1);
+  std::string longDate = seen.substr(bar1 + 1, bar2 - bar1 - 1);
+  std::string shortDate = seen.substr(bar2 + 1);
+  std::set<std::string> times = TimesBetween(before, after, 0, false);
+  std::set<std::string> longDates = TimesBetween(before, after, DATE_LONGDATE, true);
+  std::set<std::string> shortDates = TimesBetween(before, after, DATE_SHORTDATE, true);
+  EXPECT_TRUE(times.count(time)) << "time " << time << ", the clock showed " << Shown(times);
+  EXPECT_TRUE(longDates.count(longDate)) << longDate << " not among " << Shown(longDates);
+  EXPECT_TRUE(shortDates.count(shortDate)) << shortDate << " not among " << Shown(shortDates);
+  EXPECT_FALSE(time.empty());
+  EXPECT_NE(longDate, shortDate);
+}
+
+class ExpansionCostTest : public TemplateTest {};
+
+TEST_F(ExpansionCostTest, ATextWithoutTagsAsksForPositionAndFileNameOnly) {
+  EXPECT_TRUE(Expands("no tags here", "no tags here"));
+  EXPECT_EQ(player.Requests(),
+            (std::vector<LPARAM>{host::kPlayingNotification, host::kPlayState,
+                                 host::kTrackLength, host::kPlaylistPosition, host::kFileName}))
+      << "the notification, the update's own two requests, then the expansion's";
+  EXPECT_TRUE(player.infoRequests.empty());
+}
+
+TEST_F(ExpansionCostTest, EachPresentTagAsksOnItsOwnAndAbsentOnesNotAtAll) {
+  EXPECT_TRUE(Expands("%Length% %LongLength% %Length%", "1:02:05 1 Hour, 2 Minutes, 5 Seconds 1:02:05"));
+  EXPECT_EQ(player.CountRequests(host::kTrackLength), 3) << "the update's, then one per tag";
+  EXPECT_EQ(player.CountRequests(host::kPlaylistLength), 0);
+  EXPECT_EQ(player.CountRequests(host::kPlaybackInfo), 0);
+
+  EXPECT_TRUE(Expands("%Title%", "MTitle"));
+  EXPECT_EQ(FieldsOfInfoRequests(), std::vector<std::string>{"title"});
+
+  player.version = 0x2800;
+  EXPECT_TRUE(Expands("%Samplerate%", "44000"));
+  EXPECT_EQ(player.CountRequests(host::kPlaybackInfo), 1);
+}
+
+class PlayerAnswerTest : public TemplateTest {};
+
+TEST_F(PlayerAnswerTest, ANullFileNameIsTheEmptyName) {
+  player.nullFileName = true;
+  EXPECT_TRUE(Expands("[%FileName%][%Artist%][%Album%]", "[][][]"));
+  ASSERT_EQ(player.infoRequests.size(), 2u);
+  for (const sim::InfoRequest& r : player.infoRequests) {
+    EXPECT_FALSE(r.fileNull) << r.field << ": the player is handed a text, never null";
+    EXPECT_EQ(r.file, "");
+  }
+}
+
+TEST_F(PlayerAnswerTest, AnAnswerWithoutTerminatorEndsWithItsBuffer) {
+  player.terminateAnswers = false;
+  player.playlist[1].meta["artist"] = "Ab";
+  std::string filled;
+  while (filled.size() < 2048) filled += "Ab";
+  EXPECT_TRUE(Expands("<%Artist%>", "<" + filled + ">"));
+}
+
+TEST_F(PlayerAnswerTest, AVeryLongTitleIsCutToTheWindowTextRoom) {
+  std::string title = "1. " + std::string(4997, 'x');
+  player.Play(1);
+  player.SetTitle(title);
+  std::string out = Path("out.txt");
+  WriteEnabledIni("<%FullTitle%>", "");
+  Start();
+  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
+  EXPECT_TRUE(harness::FileHolds(out, "<" + std::string(2047 - 3, 'x') + ">"));
+}
+
+TEST_F(PlayerAnswerTest, ATenMegabyteTemplateFullOfTags) {
+  const std::string unit = "<%Artist%|%length%|%PLAYLISTENTRY%|%FullTitle%>\n";
+  const std::string done = "<MArtist|1:02:05|2|Artist - Song>\n";
+  std::string text, expected;
+  while (text.size() < 10 * 1024 * 1024) {
+    text += unit;
+    expected += done;
+  }
+  std::string seen;
+  ASSERT_TRUE(Expand(text, 1, &seen));
+  EXPECT_EQ(seen.size(), expected.size());
+  EXPECT_TRUE(seen == expected) << "the text differs from the expected expansion";
+  EXPECT_EQ(player.CountRequests(host::kTrackLength), 2) << "one request per tag, not per place";
+}
+
+}  // namespace
