@@ -3,6 +3,8 @@
 // (and the first three answered) through the DLL's import table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -12,7 +14,6 @@ namespace {
 
 using harness::DialogStep;
 using harness::FileHolds;
-using harness::FileMissing;
 using harness::Keys;
 using harness::PluginTest;
 using harness::Click;
@@ -754,6 +755,230 @@ TEST_F(ConfigDialogEdit, PathOpensInNotepadAndTheDialogStays) {
     EXPECT_EQ(call.show, SW_SHOWNORMAL);
     EXPECT_TRUE(Calls.messageBoxes.empty());
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// One control or the dialog itself as its template in the DLL describes it.
+struct TemplateItem {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  int x = 0, y = 0, cx = 0, cy = 0;
+  int id = 0;
+  std::string kind;  // window class, in capitals: class names ignore case
+  std::string text;
+};
+
+struct DialogTemplate {
+  bool extended = false;
+  TemplateItem dialog;  // kind: the font as "points face"
+  std::vector<TemplateItem> controls;
+};
+
+std::string Shown(const TemplateItem& item) {
+  char line[512];
+  std::snprintf(line, sizeof line, "%d %s \"%s\" style %08lX ex %08lX at %d,%d %dx%d", item.id,
+                item.kind.c_str(), item.text.c_str(), item.style, item.exStyle, item.x, item.y,
+                item.cx, item.cy);
+  return line;
+}
+
+class TemplateReader {
+ public:
+  TemplateReader(const BYTE* at, const BYTE* end) : at_(at), end_(end) {}
+  bool ok() const { return ok_; }
+  WORD Word() {
+    if (at_ + 2 > end_) return ok_ = false, 0;
+    WORD w = static_cast<WORD>(at_[0] | at_[1] << 8);
+    at_ += 2;
+    return w;
+  }
+  DWORD Dword() {
+    DWORD low = Word();
+    return low | static_cast<DWORD>(Word()) << 16;
+  }
+  short Short() { return static_cast<short>(Word()); }
+  std::string String() {
+    std::string text;
+    for (WORD c = Word(); ok_ && c != 0; c = Word()) text += c < 0x80 ? static_cast<char>(c) : '?';
+    return text;
+  }
+  // A name or a number: 0xFFFF followed by an ordinal, the system's class atoms by name.
+  std::string NameOrOrdinal() {
+    WORD first = Word();
+    if (first == 0) return "";
+    if (first == 0xFFFF) {
+      WORD ordinal = Word();
+      const char* classes[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
+      if (ordinal >= 0x80 && ordinal <= 0x85) return classes[ordinal - 0x80];
+      return "#" + std::to_string(ordinal);
+    }
+    at_ -= 2;
+    return String();
+  }
+  void Align(const BYTE* base) {
+    while ((at_ - base) % 4) ++at_;
+  }
+
+ private:
+  const BYTE* at_;
+  const BYTE* end_;
+  bool ok_ = true;
+};
+
+::testing::AssertionResult ReadTemplate(HMODULE module, int id, DialogTemplate* out) {
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
+  if (!found) return ::testing::AssertionFailure() << "no dialog template " << id;
+  auto* base = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  TemplateReader r(base, base + SizeofResource(module, found));
+  DialogTemplate t;
+  TemplateItem& d = t.dialog;
+  int count = 0;
+  WORD version = r.Word(), signature = r.Word();
+  t.extended = version == 1 && signature == 0xFFFF;
+  if (t.extended) {
+    r.Dword();  // help id
+    d.exStyle = r.Dword();
+    d.style = r.Dword();
+  } else {
+    d.style = version | static_cast<DWORD>(signature) << 16;
+    d.exStyle = r.Dword();
+  }
+  count = r.Word();
+  d.x = r.Short(), d.y = r.Short(), d.cx = r.Short(), d.cy = r.Short();
+  if (!r.NameOrOrdinal().empty()) return ::testing::AssertionFailure() << "a menu in " << id;
+  d.kind = r.NameOrOrdinal();
+  d.text = r.String();
+  if (d.style & DS_SETFONT) {
+    std::string points = std::to_string(r.Word());
+    if (t.extended) r.Dword();  // weight, italic, character set
+    d.kind += (d.kind.empty() ? "" : " ") + points + " " + r.String();
+  }
+  for (int i = 0; i < count && r.ok(); ++i) {
+    r.Align(base);
+    TemplateItem c;
+    if (t.extended) {
+      r.Dword();  // help id
+      c.exStyle = r.Dword();
+      c.style = r.Dword();
+    } else {
+      c.style = r.Dword();
+      c.exStyle = r.Dword();
+    }
+    c.x = r.Short(), c.y = r.Short(), c.cx = r.Short(), c.cy = r.Short();
+    c.id = t.extended ? static_cast<int>(r.Dword()) : r.Word();
+    c.kind = r.NameOrOrdinal();
+    CharUpperA(c.kind.data());
+    c.text = r.NameOrOrdinal();
+    WORD extra = r.Word();
+    for (WORD b = 0; b < extra; b += 2) r.Word();
+    t.controls.push_back(c);
+  }
+  if (!r.ok()) return ::testing::AssertionFailure() << "template " << id << " ends too soon";
+  *out = t;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ControlsAre(const std::vector<TemplateItem>& seen,
+                                       const std::vector<TemplateItem>& expected) {
+  std::string differences;
+  for (std::size_t i = 0; i < std::max(seen.size(), expected.size()); ++i) {
+    std::string a = i < seen.size() ? Shown(seen[i]) : "(none)";
+    std::string b = i < expected.size() ? Shown(expected[i]) : "(none)";
+    if (a != b) differences += "\n  control " + std::to_string(i + 1) + ": " + a + "\n   expected: " + b;
+  }
+  if (differences.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "in tab order:" << differences;
+}
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kTab = WS_TABSTOP;
+constexpr DWORD kPush = kChild | BS_PUSHBUTTON | kTab;
+constexpr DWORD kCheck = kChild | BS_AUTOCHECKBOX | kTab;
+constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON;
+constexpr DWORD kFirstRadio = kRadio | WS_GROUP | kTab;
+constexpr DWORD kPathBox = kChild | ES_AUTOHSCROLL | WS_BORDER | kTab;
+constexpr DWORD kFrame = kChild | BS_GROUPBOX;
+constexpr DWORD kLabel = kChild | SS_LEFT;
+
+class DialogTemplates : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    module = LoadLibraryExA(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+  }
+  void TearDown() override {
+    if (module) FreeLibrary(module);
+    PluginTest::TearDown();
+  }
+  HMODULE module = nullptr;
+};
+
+TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
+  DialogTemplate t;
+  ASSERT_TRUE(ReadTemplate(module, 102, &t));
+  EXPECT_FALSE(t.extended);
+  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 187, 0, "8 MS Sans Serif", ""}));
+  EXPECT_TRUE(ControlsAre(t.controls, {
+      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 170, 38, 14, 1, "BUTTON", "&OK"},
+      {kPush, 0, 278, 170, 38, 14, 2, "BUTTON", "&Cancel"},
+      {kCheck, 0, 10, 173, 38, 10, 1001, "BUTTON", "&Enable"},
+      {kPathBox, 0, 68, 20, 150, 12, 1007, "EDIT", ""},
+      {kPush, 0, 220, 20, 40, 12, 1010, "BUTTON", "&Browse..."},
+      {kPush, 0, 264, 20, 40, 12, 1017, "BUTTON", "E&dit"},
+      {kPathBox, 0, 68, 38, 150, 12, 1008, "EDIT", ""},
+      {kPush, 0, 220, 38, 40, 12, 1015, "BUTTON", "B&rowse..."},
+      {kPush, 0, 264, 38, 40, 12, 1018, "BUTTON", "Ed&it"},
+      {kPathBox, 0, 68, 56, 150, 12, 1009, "EDIT", ""},
+      {kPush, 0, 220, 56, 40, 12, 1016, "BUTTON", "Br&owse..."},
+      {kPathBox, 0, 68, 73, 150, 12, 1028, "EDIT", ""},
+      {kCheck, 0, 224, 75, 73, 10, 1029, "BUTTON", "Replace &Hyphens"},
+      {kPathBox, 0, 68, 90, 150, 12, 1031, "EDIT", ""},
+      {kCheck, 0, 224, 91, 65, 10, 1032, "BUTTON", "Enable &Speech"},
+      {kFirstRadio, 0, 38, 118, 51, 10, 1019, "BUTTON", "Pa&use Play"},
+      {kRadio, 0, 37, 130, 66, 10, 1020, "BUTTON", "Change Volu&me"},
+      {kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_GROUP | kTab, 0, 124, 122, 26, 82, 1002,
+       "COMBOBOX", ""},
+      {kFirstRadio, 0, 224, 120, 46, 10, 1024, "BUTTON", "O&verwrite"},
+      {kRadio, 0, 224, 132, 41, 10, 1022, "BUTTON", "&Append"},
+      {kRadio, 0, 224, 144, 43, 10, 1025, "BUTTON", "Prepe&nd"},
+      {kCheck | WS_GROUP, 0, 10, 148, 57, 10, 1021, "BUTTON", "&Flush Buffers"},
+      {kCheck, 0, 70, 148, 77, 10, 1023, "BUTTON", "Ini&tialize Output File"},
+      {kCheck, 0, 150, 148, 61, 10, 1005, "BUTTON", "Enable &Popup"},
+      {kFrame, 0, 118, 108, 76, 34, 1003, "BUTTON", "Popup Box Timeout"},
+      {kLabel, 0, 152, 124, 29, 8, 1004, "STATIC", "Seconds"},
+      {kFrame, 0, 4, 8, 312, 158, 1011, "BUTTON", "Tunecrier x.x Configuration"},
+      {kLabel, 0, 22, 22, 45, 8, 1012, "STATIC", " Template file:"},
+      {kLabel, 0, 11, 40, 56, 8, 1013, "STATIC", "\"Not Playing\" file:"},
+      {kLabel, 0, 30, 58, 37, 8, 1014, "STATIC", " Output file:"},
+      {kFrame, 0, 32, 108, 76, 34, 1006, "BUTTON", "When Speaking"},
+      {kFrame, 0, 220, 108, 78, 50, 1026, "BUTTON", "Output File Mode"},
+      {kLabel, 0, 20, 75, 47, 8, 1027, "STATIC", "Popup Format:"},
+      {kLabel, 0, 16, 92, 51, 8, 1030, "STATIC", "Speech Format:"},
+  }));
+}
+
+TEST_F(DialogTemplates, VolumeDialogIsAnExtendedTemplateWithASlider) {
+  DialogTemplate t;
+  ASSERT_TRUE(ReadTemplate(module, 110, &t));
+  EXPECT_TRUE(t.extended);
+  EXPECT_EQ(Shown(t.dialog),
+            Shown({0x80C000C0, 0, 0, 0, 190, 107, 0, "8 MS Sans Serif", "Change Volume"}));
+  EXPECT_TRUE(ControlsAre(t.controls, {
+      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 104, 90, 38, 14, 1, "BUTTON", "OK"},
+      {kPush, 0, 147, 90, 38, 14, 2, "BUTTON", "Cancel"},
+      {kChild | 0x0001 | 0x0004 | kTab, WS_EX_DLGMODALFRAME, 12, 48, 166, 22, 1033,
+       "MSCTLS_TRACKBAR32", "Slider1"},  // TBS_AUTOTICKS | TBS_TOP, horizontal
+      {kLabel, 0, 10, 16, 170, 18, 1034, "STATIC",
+       "Set the volume level that Winamp should be set to when a speech operation is in "
+       "progress."},
+      {kLabel, 0, 88, 72, 18, 8, 1035, "STATIC", "100%"},
+      {kLabel, 0, 18, 39, 10, 8, 1037, "STATIC", "0%"},
+      {kLabel, 0, 90, 39, 14, 8, 1038, "STATIC", "50%"},
+      {kLabel, 0, 159, 39, 18, 8, 1039, "STATIC", "100%"},
+      {kFrame, 0, 4, 2, 182, 84, 1040, "BUTTON", "Set Volume"},
+  }));
 }
 
 }  // namespace
