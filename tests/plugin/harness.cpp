@@ -116,6 +116,115 @@ LRESULT CALLBACK BroadcastListener::Procedure(HWND window, UINT message, WPARAM 
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
+namespace {
+
+struct DialogRun {
+  std::vector<DialogStep> steps;
+  std::size_t next = 0;
+  DWORD lastProgress = 0;
+  DWORD timeoutMs = 0;
+  bool gaveUp = false;
+};
+
+DialogRun* Running = nullptr;
+
+bool IsDialogClass(HWND window) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpA(name, "#32770") == 0;
+}
+
+struct StepSearch {
+  const std::string* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchStepWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<StepSearch*>(param);
+  LONG style = GetWindowLongA(window, GWL_STYLE);
+  if ((style & WS_CAPTION) != WS_CAPTION || !IsWindowVisible(window) || !IsWindowEnabled(window) ||
+      WindowText(window) != *search->caption)
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindStepWindow(const std::string& caption) {
+  StepSearch search = {&caption, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchStepWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK EndIfDialog(HWND window, LPARAM) {
+  if (IsDialogClass(window)) EndDialog(window, IDCANCEL);
+  return TRUE;
+}
+
+void EndEveryDialog() { EnumThreadWindows(GetCurrentThreadId(), EndIfDialog, 0); }
+
+void CALLBACK DialogTick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogRun* run = Running;
+  if (!run || run->gaveUp) return;
+  if (GetTickCount() - run->lastProgress > run->timeoutMs) {
+    run->gaveUp = true;
+    EndEveryDialog();
+    return;
+  }
+  if (run->next >= run->steps.size()) return;
+  HWND window = FindStepWindow(run->steps[run->next].caption);
+  if (!window) return;
+  // Counted before acting: the act may open a nested dialog whose steps run inside it.
+  DialogStep& step = run->steps[run->next++];
+  run->lastProgress = GetTickCount();
+  step.act(window);
+  run->lastProgress = GetTickCount();
+}
+
+}  // namespace
+
+std::string WindowText(HWND window) {
+  char text[4096] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+void SetItemText(HWND dialog, int id, const std::string& text) {
+  SetDlgItemTextA(dialog, id, text.c_str());
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void CommandFrom(HWND dialog, int id) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+::testing::AssertionResult RunDialogs(const std::function<void()>& open,
+                                      std::vector<DialogStep> steps, DWORD timeoutMs) {
+  DialogRun run;
+  run.steps = std::move(steps);
+  run.timeoutMs = timeoutMs;
+  run.lastProgress = GetTickCount();
+  DialogRun* outer = Running;
+  Running = &run;
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, DialogTick);
+  open();
+  KillTimer(nullptr, timer);
+  Running = outer;
+  if (run.gaveUp && run.next < run.steps.size())
+    return ::testing::AssertionFailure() << "no window \"" << run.steps[run.next].caption
+                                         << "\" came for step " << run.next + 1 << " of "
+                                         << run.steps.size() << " within " << timeoutMs << " ms";
+  if (run.gaveUp)
+    return ::testing::AssertionFailure() << "a dialog was still open " << timeoutMs
+                                         << " ms after the last step; it was cancelled";
+  if (run.next < run.steps.size())
+    return ::testing::AssertionFailure() << "the dialog ended before step " << run.next + 1
+                                         << " of " << run.steps.size() << " (\""
+                                         << run.steps[run.next].caption << "\")";
+  return ::testing::AssertionSuccess();
 }
 
 PluginTest::PluginTest() : player(0x5000) {}

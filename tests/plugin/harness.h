@@ -76,4 +76,30 @@ class BroadcastListener {
 ::testing::AssertionResult Eventually(const std::function<bool()>& done, const std::string& what,
                                       DWORD timeoutMs = 15000);
 
+// One step of driving a modal dialog: once a visible, enabled, captioned window of this thread
+// bears `caption`, act on it.
+struct DialogStep {
+  std::string caption;
+  std::function<void(HWND)> act;
+};
+
+// Calls open(), which runs a modal dialog, and carries out the steps in order from a timer
+// inside the dialog's own message loop. An act may open a nested modal dialog; the steps go on
+// inside that one's loop. When a step's window does not come within timeoutMs, or a dialog is
+// still open that long after the last step, every dialog of this thread is ended with IDCANCEL
+// and the result says which step was waiting.
+::testing::AssertionResult RunDialogs(const std::function<void()>& open,
+                                      std::vector<DialogStep> steps, DWORD timeoutMs = 30000);
+
+// Texts of windows and dialog controls, for checks and for typing into edit boxes.
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string& text);
+
+// Clicks a button as the user does (BM_CLICK): an auto check box or radio button changes, and
+// the dialog gets the button's command.
+void Click(HWND dialog, int id);
+// Sends the dialog the command a click on the control would send, even if it is disabled.
+void CommandFrom(HWND dialog, int id);
+
 }  // namespace harness

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <objbase.h>
+
 SystemCalls Calls;
 
 namespace {
@@ -36,6 +38,9 @@ void Freed(HGDIOBJ object) {
 }
 
 std::string Text(const char* s) { return s ? s : ""; }
+
+// Answered for a known ProgID; no server stands behind it.
+constexpr CLSID kStandInClass = {0x7c0e1d2a, 0x5b3f, 0x4e61, {0x9a, 0x20, 0x3d, 0x41, 0x6b, 0x8c, 0x0f, 0x52}};
 
 bool IsResourceId(const char* name) { return (reinterpret_cast<UINT_PTR>(name) >> 16) == 0; }
 
@@ -222,6 +227,24 @@ int WINAPI RecGetDeviceCaps(HDC dc, int index) {
   return GetDeviceCaps(dc, index);
 }
 
+HRESULT WINAPI RecCLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
+  Note("CLSIDFromProgID");
+  char name[256] = {};
+  if (progId) WideCharToMultiByte(CP_ACP, 0, progId, -1, name, sizeof name - 1, nullptr, nullptr);
+  Calls.progIds.push_back(name);
+  switch (Calls.progIdAnswer) {
+    case ProgIdAnswer::Unknown:
+      if (clsid) *clsid = CLSID{};
+      return CO_E_CLASSSTRING;
+    case ProgIdAnswer::Known:
+      if (clsid) *clsid = kStandInClass;
+      return S_OK;
+    case ProgIdAnswer::System:
+      break;
+  }
+  return CLSIDFromProgID(progId, clsid);
+}
+
 struct Recorder {
   const char* dll;
   const char* function;
@@ -254,6 +277,7 @@ const Recorder kRecorders[] = {
     {"gdi32.dll", "CreateCompatibleBitmap", reinterpret_cast<void*>(RecCreateCompatibleBitmap)},
     {"gdi32.dll", "DeleteObject", reinterpret_cast<void*>(RecDeleteObject)},
     {"gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(RecGetDeviceCaps)},
+    {"ole32.dll", "CLSIDFromProgID", reinterpret_cast<void*>(RecCLSIDFromProgID)},
 };
 
 }  // namespace
@@ -302,5 +326,6 @@ std::vector<TimerCall> SystemCalls::TimersOn(HWND window) const {
 
 void InstallRecorders(HMODULE module) {
   Calls.Reset();
-  for (const Recorder& r : kRecorders) HookImport(module, r.dll, r.function, r.replacement);
+  for (const Recorder& r : kRecorders)
+    if (HookImport(module, r.dll, r.function, r.replacement)) Calls.hooked.insert(r.function);
 }

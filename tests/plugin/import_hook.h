@@ -59,6 +59,10 @@ struct FileDialogCall {
   std::string initialName;      // the buffer's text when the dialog was asked for
 };
 
+// How CLSIDFromProgID answers: as the system does, as if the ProgID were not registered, or
+// with a class id as if it were.
+enum class ProgIdAnswer { System, Unknown, Known };
+
 // Everything the recorders saw since the last Reset, and how they answer.
 struct SystemCalls {
   std::vector<TimerCall> timers;
@@ -71,6 +75,7 @@ struct SystemCalls {
   std::vector<std::string> registeredMessages;  // RegisterWindowMessageA
   std::vector<int> loadedImages;          // resource ids of LoadImageA / LoadBitmapA
   std::vector<UINT> appBarMessages;
+  std::vector<std::string> progIds;       // CLSIDFromProgID
   std::map<std::string, int> counts;      // calls per function name
 
   // GDI objects (DCs, bitmaps, fonts) the plug-in made and has not freed, and window DCs it
@@ -89,6 +94,10 @@ struct SystemCalls {
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
+  ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
+
+  // The functions whose import the recorders took over at the last InstallRecorders.
+  std::set<std::string> hooked;
 
   void Reset();
   int Count(const std::string& function) const;

@@ -1,0 +1,53 @@
+// The dialogs' window-free forms.
+#include "config_ui/forms.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* Switch(bool on) { return on ? "1" : "0"; }
+
+// WriteMode as the three radio buttons give it: append wins over prepend, and neither (the
+// overwrite button or none at all) is overwrite.
+const char* WriteModeText(bool append, bool prepend) {
+  if (append) return "1";
+  if (prepend) return "2";
+  return "0";
+}
+
+// WhenSpeaking: "1" only for change volume alone; pause, both or neither are "0".
+const char* WhenSpeakingText(bool pause, bool changeVolume) {
+  if (pause) return "0";
+  if (changeVolume) return "1";
+  return "0";
+}
+
+}  // namespace
+
+unsigned VolumePercent(unsigned level) { return level * 100 / kMaxVolumeLevel; }
+
+std::string VolumeLabel(unsigned level) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u%%", VolumePercent(level));
+  return text;
+}
+
+std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
+  return {
+      {"Enabled", Switch(c.enabled)},
+      {"FlushFileBuffers", Switch(c.flushBuffers)},
+      {"WriteMode", WriteModeText(c.append, c.prepend)},
+      {"InitializeOutput", Switch(c.initializeOutput)},
+      {"TemplateFile", c.templateFile},
+      {"NotPlayingFile", c.notPlayingFile},
+      {"OutputFile", c.outputFile},
+      {"PopupEnabled", Switch(c.popupEnabled)},
+      {"PopupTimeout", c.popupTimeout},
+      {"PopupFormat", c.popupFormat},
+      {"ReplaceHyphens", Switch(c.replaceHyphens)},
+      {"SpeechEnabled", Switch(c.speechEnabled)},
+      {"SpeechFormat", c.speechFormat},
+      {"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)},
+      {"Volume", std::to_string(c.volume)},
+  };
+}

@@ -1,0 +1,45 @@
+// What the two dialogs work out without a window: a volume level's percentage and label, and
+// the keys the configuration dialog's OK writes, in their order and encodings.
+//
+// Free of <windows.h>, so that these are tested natively.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+constexpr unsigned kMaxVolumeLevel = 64;
+
+// Room the dialogs read a text into: 511 characters and the terminator.
+constexpr int kDialogTextBytes = 512;
+
+// level × 100 / 64, rounded down.
+unsigned VolumePercent(unsigned level);
+// The percentage as the volume dialog shows it: "21%".
+std::string VolumeLabel(unsigned level);
+
+// The configuration dialog's controls as OK reads them, enabled or not.
+struct ConfigChoices {
+  bool enabled = false;
+  bool flushBuffers = false;
+  bool append = false;
+  bool prepend = false;
+  bool initializeOutput = false;
+  std::string templateFile;
+  std::string notPlayingFile;
+  std::string outputFile;
+  bool popupEnabled = false;
+  std::string popupTimeout;  // the chosen entry's text; empty when none is chosen
+  std::string popupFormat;
+  bool replaceHyphens = false;
+  bool speechEnabled = false;
+  std::string speechFormat;
+  bool pause = false;
+  bool changeVolume = false;
+  unsigned volume = 0;
+};
+
+using SavedKey = std::pair<const char*, std::string>;
+
+// Every key OK writes, in the order it writes them. PollingInterval is never among them.
+std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);
