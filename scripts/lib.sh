@@ -8,7 +8,7 @@ WIN_BIN="$BUILD/win32/bin"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine32:i386 wine64 xvfb xauth fonts-liberation)
+          wine wine32:i386 wine64 xvfb xauth fonts-liberation fonts-wine)
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
@@ -114,6 +114,9 @@ stop_display() {
 # Keeps one wineserver for the whole run, so that programs start into a running Wine.
 start_wine() {
   ensure_prefix
+  # Wine's own stand-ins for "MS Sans Serif" (the dialogs' font) and Marlett (the caption
+  # buttons): Wine looks for them in the prefix's Fonts folder.
+  cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   "$WINESERVER" -p
   "$WINE64" wineboot >/dev/null 2>&1 || true
 }
