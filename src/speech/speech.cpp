@@ -22,22 +22,12 @@
 #include "plugin/host.h"
 #include "plugin/plugin.h"
 
-namespace {
-
-constexpr wchar_t kVoiceProgId[] = L"SAPI.SpVoice";
-
-// The voice interface of the speech engine, {6C44DF74-72B9-4992-A1EC-EF996E0422D4}.
-constexpr IID kVoiceInterface = {
-    0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
-
-constexpr DWORD kSpeakPurgeBeforeSpeak = 0x02;  // drop what this voice still has queued
-constexpr DWORD kSpeakIsNotXml = 0x10;          // plain text, not markup
-constexpr DWORD kSpeakFlags = kSpeakPurgeBeforeSpeak | kSpeakIsNotXml;
-
 // The engine's voice as far as Speak: after IUnknown come the notify-source methods, then the
 // event-source methods, then the voice's own, in the order of the engine's table. Only Speak
-// is ever called; the others hold their places.
-struct Voice : IUnknown {
+// is ever called; the others hold their places. Declared outside the anonymous namespace on
+// purpose: GCC takes a class there for one it knows every subclass of, finds none, and turns a
+// call through the table into a call to nowhere.
+struct VoiceInterface : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetNotifySink(IUnknown* sink) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetNotifyWindowMessage(HWND window, UINT message,
                                                            WPARAM wParam, LPARAM lParam) = 0;
@@ -61,6 +51,18 @@ struct Voice : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Speak(const wchar_t* text, DWORD flags,
                                           ULONG* streamNumber) = 0;
 };
+
+namespace {
+
+constexpr wchar_t kVoiceProgId[] = L"SAPI.SpVoice";
+
+// The voice interface of the speech engine, {6C44DF74-72B9-4992-A1EC-EF996E0422D4}.
+constexpr IID kVoiceInterface = {
+    0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
+
+constexpr DWORD kSpeakPurgeBeforeSpeak = 0x02;  // drop what this voice still has queued
+constexpr DWORD kSpeakIsNotXml = 0x10;          // plain text, not markup
+constexpr DWORD kSpeakFlags = kSpeakPurgeBeforeSpeak | kSpeakIsNotXml;
 
 // One announcement, with copies of what it needs: later changes of the settings do not reach
 // a job already made.
@@ -135,14 +137,14 @@ class VoiceRef {
   VoiceRef(const VoiceRef&) = delete;
   VoiceRef& operator=(const VoiceRef&) = delete;
   void** Out() { return reinterpret_cast<void**>(&voice_); }
-  Voice* operator->() const { return voice_; }
+  VoiceInterface* operator->() const { return voice_; }
   void Release() {
     if (voice_) voice_->Release();
     voice_ = nullptr;
   }
 
  private:
-  Voice* voice_ = nullptr;
+  VoiceInterface* voice_ = nullptr;
 };
 
 void TurnPlayerDown(unsigned level) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <commdlg.h>
 
@@ -59,6 +60,32 @@ struct FileDialogCall {
   std::string initialName;      // the buffer's text when the dialog was asked for
 };
 
+struct ThreadStart {
+  HANDLE waitable;   // a duplicate of the new thread's handle, closed by Reset
+  SIZE_T stackSize;
+  DWORD flags;
+};
+
+struct ProgIdLookup {
+  std::wstring progId;
+  HRESULT result;
+};
+
+struct ComInit {
+  DWORD thread;
+  DWORD model;       // COINIT_*
+  HRESULT result;
+};
+
+struct ComCreate {
+  CLSID classId;
+  bool outerNull;
+  DWORD context;
+  IID iid;
+  DWORD thread;
+  HRESULT result;
+};
+
 // Everything the recorders saw since the last Reset, and how they answer.
 struct SystemCalls {
   std::vector<TimerCall> timers;
@@ -72,6 +99,14 @@ struct SystemCalls {
   std::vector<int> loadedImages;          // resource ids of LoadImageA / LoadBitmapA
   std::vector<UINT> appBarMessages;
   std::map<std::string, int> counts;      // calls per function name
+
+  // Speech. The plug-in's worker threads note their calls under a lock; read these once the
+  // workers have ended (ThreadsEnded).
+  std::vector<ThreadStart> threads;       // CreateThread
+  std::vector<ProgIdLookup> progIdLookups;  // CLSIDFromProgID
+  std::vector<ComInit> comInits;          // CoInitializeEx
+  std::vector<DWORD> comUninits;          // CoUninitialize: the calling thread
+  std::vector<ComCreate> comCreates;      // CoCreateInstance
 
   // GDI objects (DCs, bitmaps, fonts) the plug-in made and has not freed, and window DCs it
   // got and has not released.
@@ -89,10 +124,13 @@ struct SystemCalls {
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
+  bool failThreads = false;                                            // CreateThread fails
 
   void Reset();
   int Count(const std::string& function) const;
   std::vector<TimerCall> TimersOn(HWND window) const;
+  // Every thread the plug-in started has ended.
+  bool ThreadsEnded() const;
 };
 
 extern SystemCalls Calls;
