@@ -205,17 +205,20 @@ bool IsSpeechAvailable() {
 }
 
 void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level) {
-  CLSID classId;
-  if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;
-  auto job = std::make_unique<SpeechJob>(
-      SpeechJob{WideText(text), classId, pauseHost, changeVolume, level});
-  HMODULE module = OwnModule(0);  // the worker's reference
-  if (!module) return;
-  HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);
-  if (!worker) {
-    FreeLibrary(module);
-    return;
-  }
-  job.release();  // the worker's now
-  CloseHandle(worker);
+  // A failure here leaves out the speech alone; the update goes on with its output file.
+  Guarded([&] {
+    CLSID classId;
+    if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;
+    auto job = std::make_unique<SpeechJob>(
+        SpeechJob{WideText(text), classId, pauseHost, changeVolume, level});
+    HMODULE module = OwnModule(0);  // the worker's reference
+    if (!module) return;
+    HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);
+    if (!worker) {
+      FreeLibrary(module);
+      return;
+    }
+    job.release();  // the worker's now
+    CloseHandle(worker);
+  });
 }
