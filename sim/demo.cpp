@@ -3,7 +3,8 @@
 //   tunecrier_demo.exe <gen_tunecrier.dll> <folder>
 //
 // Copies the DLL into the folder, writes its INI file, a template and a "Not Playing" file
-// there, plays a short playlist a few seconds a track, stops, and unloads the plug-in. Like
+// there, plays a short playlist a few seconds a track (each announced aloud where the system
+// has a speech engine that speaks), stops, and unloads the plug-in. Like
 // any program that uses the output file, it listens for "TunecrierOutputFileUpdated" and
 // prints the file whenever that arrives, and once more at the end.
 #include <cstdio>
@@ -119,7 +120,10 @@ int main(int argc, char** argv) {
            "[Tunecrier]\r\nEnabled=1\r\nWriteMode=0\r\nInitializeOutput=1\r\n"
            "TemplateFile=" + folder + "template.txt\r\n"
            "NotPlayingFile=" + folder + "notplaying.txt\r\n"
-           "OutputFile=" + gOutputPath + "\r\n");
+           "OutputFile=" + gOutputPath + "\r\n"
+           // Each track is also announced through the system's speech engine, with the player
+           // paused meanwhile; where the engine cannot speak (Wine's), it is paused and resumed.
+           "SpeechEnabled=1\r\nWhenSpeaking=0\r\n");
 
   HWND listener = MakeListener();
   sim::Player player(0x5066);

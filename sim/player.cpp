@@ -129,7 +129,9 @@ LRESULT CALLBACK Player::Procedure(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   bool otherThread = (InSendMessageEx(nullptr) & ISMEX_SEND) != 0;
-  log.push_back({message, wParam, lParam, otherThread});
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  log.push_back({message, wParam, lParam, otherThread, now.QuadPart});
   switch (message) {
     case WM_USER:
       return Request(wParam, lParam);

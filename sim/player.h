@@ -35,6 +35,7 @@ struct Message {
   WPARAM wParam;
   LPARAM lParam;
   bool fromOtherThread;
+  LONGLONG when;  // QueryPerformanceCounter at arrival, to order it among other threads' doings
 };
 
 // One metadata request (290/296) as the player received it.

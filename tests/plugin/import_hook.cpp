@@ -27,6 +27,14 @@ void Note(const char* function) {
   LeaveCriticalSection(Lock());
 }
 
+class Locked {
+ public:
+  Locked() { EnterCriticalSection(Lock()); }
+  ~Locked() { LeaveCriticalSection(Lock()); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+};
+
 void Made(HGDIOBJ object) {
   if (!object) return;
   Calls.liveObjects.insert(object);
@@ -227,6 +235,24 @@ int WINAPI RecGetDeviceCaps(HDC dc, int index) {
   return GetDeviceCaps(dc, index);
 }
 
+HANDLE WINAPI RecCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                             LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                             LPDWORD id) {
+  Note("CreateThread");
+  if (Calls.failThreads) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  HANDLE thread = CreateThread(security, stackSize, start, parameter, flags, id);
+  HANDLE waitable = nullptr;
+  if (thread && DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &waitable,
+                                SYNCHRONIZE, FALSE, 0)) {
+    Locked locked;
+    Calls.threads.push_back({waitable, stackSize, flags});
+  }
+  return thread;
+}
+
 HRESULT WINAPI RecCLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
   Note("CLSIDFromProgID");
   char name[256] = {};
@@ -242,7 +268,34 @@ HRESULT WINAPI RecCLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
     case ProgIdAnswer::System:
       break;
   }
-  return CLSIDFromProgID(progId, clsid);
+  HRESULT result = CLSIDFromProgID(progId, clsid);
+  Locked locked;
+  Calls.progIdLookups.push_back({progId ? progId : L"", result});
+  return result;
+}
+
+HRESULT WINAPI RecCoInitializeEx(LPVOID reserved, DWORD model) {
+  Note("CoInitializeEx");
+  HRESULT result = CoInitializeEx(reserved, model);
+  Locked locked;
+  Calls.comInits.push_back({GetCurrentThreadId(), model, result});
+  return result;
+}
+
+void WINAPI RecCoUninitialize() {
+  Note("CoUninitialize");
+  CoUninitialize();
+  Locked locked;
+  Calls.comUninits.push_back(GetCurrentThreadId());
+}
+
+HRESULT WINAPI RecCoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                   LPVOID* object) {
+  Note("CoCreateInstance");
+  HRESULT result = CoCreateInstance(classId, outer, context, iid, object);
+  Locked locked;
+  Calls.comCreates.push_back({classId, outer == nullptr, context, iid, GetCurrentThreadId(), result});
+  return result;
 }
 
 struct Recorder {
@@ -277,7 +330,11 @@ const Recorder kRecorders[] = {
     {"gdi32.dll", "CreateCompatibleBitmap", reinterpret_cast<void*>(RecCreateCompatibleBitmap)},
     {"gdi32.dll", "DeleteObject", reinterpret_cast<void*>(RecDeleteObject)},
     {"gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(RecGetDeviceCaps)},
+    {"kernel32.dll", "CreateThread", reinterpret_cast<void*>(RecCreateThread)},
     {"ole32.dll", "CLSIDFromProgID", reinterpret_cast<void*>(RecCLSIDFromProgID)},
+    {"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(RecCoInitializeEx)},
+    {"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(RecCoUninitialize)},
+    {"ole32.dll", "CoCreateInstance", reinterpret_cast<void*>(RecCoCreateInstance)},
 };
 
 }  // namespace
@@ -310,7 +367,11 @@ void* HookImport(HMODULE module, const char* dll, const char* function, void* re
   return nullptr;
 }
 
-void SystemCalls::Reset() { *this = SystemCalls(); }
+void SystemCalls::Reset() {
+  Locked locked;
+  for (const ThreadStart& start : threads) CloseHandle(start.waitable);
+  *this = SystemCalls();
+}
 
 int SystemCalls::Count(const std::string& function) const {
   auto it = counts.find(function);
@@ -322,6 +383,12 @@ std::vector<TimerCall> SystemCalls::TimersOn(HWND window) const {
   for (const TimerCall& call : timers)
     if (call.window == window) on.push_back(call);
   return on;
+}
+
+bool SystemCalls::ThreadsEnded() const {
+  for (const ThreadStart& start : threads)
+    if (WaitForSingleObject(start.waitable, 0) != WAIT_OBJECT_0) return false;
+  return true;
 }
 
 void InstallRecorders(HMODULE module) {

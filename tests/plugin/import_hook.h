@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 #include <commdlg.h>
 
@@ -62,6 +63,31 @@ struct FileDialogCall {
 // How CLSIDFromProgID answers: as the system does, as if the ProgID were not registered, or
 // with a class id as if it were.
 enum class ProgIdAnswer { System, Unknown, Known };
+struct ThreadStart {
+  HANDLE waitable;   // a duplicate of the new thread's handle, closed by Reset
+  SIZE_T stackSize;
+  DWORD flags;
+};
+
+struct ProgIdLookup {
+  std::wstring progId;
+  HRESULT result;
+};
+
+struct ComInit {
+  DWORD thread;
+  DWORD model;       // COINIT_*
+  HRESULT result;
+};
+
+struct ComCreate {
+  CLSID classId;
+  bool outerNull;
+  DWORD context;
+  IID iid;
+  DWORD thread;
+  HRESULT result;
+};
 
 // Everything the recorders saw since the last Reset, and how they answer.
 struct SystemCalls {
@@ -77,6 +103,14 @@ struct SystemCalls {
   std::vector<UINT> appBarMessages;
   std::vector<std::string> progIds;       // CLSIDFromProgID
   std::map<std::string, int> counts;      // calls per function name
+
+  // Speech. The plug-in's worker threads note their calls under a lock; read these once the
+  // workers have ended (ThreadsEnded).
+  std::vector<ThreadStart> threads;       // CreateThread
+  std::vector<ProgIdLookup> progIdLookups;  // CLSIDFromProgID
+  std::vector<ComInit> comInits;          // CoInitializeEx
+  std::vector<DWORD> comUninits;          // CoUninitialize: the calling thread
+  std::vector<ComCreate> comCreates;      // CoCreateInstance
 
   // GDI objects (DCs, bitmaps, fonts) the plug-in made and has not freed, and window DCs it
   // got and has not released.
@@ -98,10 +132,13 @@ struct SystemCalls {
 
   // The functions whose import the recorders took over at the last InstallRecorders.
   std::set<std::string> hooked;
+  bool failThreads = false;                                            // CreateThread fails
 
   void Reset();
   int Count(const std::string& function) const;
   std::vector<TimerCall> TimersOn(HWND window) const;
+  // Every thread the plug-in started has ended.
+  bool ThreadsEnded() const;
 };
 
 extern SystemCalls Calls;

@@ -1,0 +1,610 @@
+// Speaking the announcement: the player paused or turned down around the speech and put back
+// afterwards, the text and the calls as the engine receives them, an engine that fails or is
+// missing, speech that overlaps, and the plug-in unloaded while it speaks.
+//
+// The engine is the test voice (tests/fake_voice), registered for "SAPI.SpVoice" for each case
+// and the old registration put back afterwards; some cases run with Wine's own engine, whose
+// voice cannot speak, or with no engine at all. What the player sees is its message log: the
+// worker's requests and commands, in order, each stamped with the time it arrived.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_voice.h"
+#include "harness.h"
+
+namespace {
+
+using harness::Eventually;
+using harness::FileHolds;
+using harness::Keys;
+
+constexpr wchar_t kVoiceProgId[] = L"SAPI.SpVoice";
+constexpr wchar_t kSavedRegistration[] = L"TunecrierTests.SavedVoice";  // under HKCR
+constexpr wchar_t kSavedProgId[] = L"ProgId";
+constexpr IID kVoiceInterface = {
+    0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
+constexpr DWORD kPlainTextFlags = 0x12;
+constexpr DWORD kAllContexts = 0x17;
+constexpr DWORD kWorkerLimitMs = 30000;  // speech workers start Wine's COM: slow under emulation
+
+enum class Engine { Test, Wine, None };
+
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::wstring FakeVoicePath() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(GetModuleHandleW(L"fake_voice.dll"), path, MAX_PATH);
+  return path;
+}
+
+LONG SetDefaultValue(HKEY parent, const std::wstring& subKey, const std::wstring& name,
+                     const std::wstring& value) {
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExW(parent, subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                nullptr);
+  if (result != ERROR_SUCCESS) return result;
+  result = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return result;
+}
+
+bool KeyExists(HKEY parent, const std::wstring& subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Copies parent\from, with everything under it, to parent\to.
+LONG CopyKey(HKEY parent, const std::wstring& from, const std::wstring& to) {
+  HKEY target = nullptr;
+  LONG result = RegCreateKeyExW(parent, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &target, nullptr);
+  if (result != ERROR_SUCCESS) return result;
+  result = RegCopyTreeW(parent, from.c_str(), target);
+  RegCloseKey(target);
+  return result;
+}
+
+// Puts one engine behind "SAPI.SpVoice" (in HKEY_CLASSES_ROOT, where COM looks) for as long as
+// it lives, then the registration that was there before. The old registration waits under
+// kSavedRegistration meanwhile, so that a run that died half-way is mended by the next one.
+class EngineRegistration {
+ public:
+  explicit EngineRegistration(Engine engine) {
+    Mend();
+    std::wstring saved = std::wstring(kSavedRegistration) + L"\\" + kSavedProgId;
+    if (KeyExists(HKEY_CLASSES_ROOT, kVoiceProgId)) Note(CopyKey(HKEY_CLASSES_ROOT, kVoiceProgId, saved));
+    else Note(SetDefaultValue(HKEY_CLASSES_ROOT, kSavedRegistration, L"", L"no engine"));
+    if (engine == Engine::Wine) return;
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kVoiceProgId);
+    if (engine == Engine::None) return;
+    std::wstring classKey = L"CLSID\\" + GuidText(kFakeVoiceClass);
+    Note(SetDefaultValue(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", L"", FakeVoicePath()));
+    Note(SetDefaultValue(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", L"ThreadingModel",
+                         L"Apartment"));
+    Note(SetDefaultValue(HKEY_CLASSES_ROOT, std::wstring(kVoiceProgId) + L"\\CLSID", L"",
+                         GuidText(kFakeVoiceClass)));
+  }
+  ~EngineRegistration() { Mend(); }
+  EngineRegistration(const EngineRegistration&) = delete;
+  EngineRegistration& operator=(const EngineRegistration&) = delete;
+
+  LONG failure() const { return failure_; }
+
+ private:
+  void Note(LONG result) {
+    if (result != ERROR_SUCCESS && failure_ == ERROR_SUCCESS) failure_ = result;
+  }
+
+  // Puts a saved registration back and takes the test voice's class away.
+  static void Mend() {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(kFakeVoiceClass)).c_str());
+    if (!KeyExists(HKEY_CLASSES_ROOT, kSavedRegistration)) return;
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kVoiceProgId);
+    std::wstring saved = std::wstring(kSavedRegistration) + L"\\" + kSavedProgId;
+    if (KeyExists(HKEY_CLASSES_ROOT, saved)) CopyKey(HKEY_CLASSES_ROOT, saved, kVoiceProgId);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kSavedRegistration);
+  }
+
+  LONG failure_ = ERROR_SUCCESS;
+};
+
+// --- what the player saw ---------------------------------------------------------------------
+
+// The messages by which a speech job drives the player: its commands and its volume requests.
+bool DrivesPlayer(const sim::Message& m) {
+  return m.message == WM_COMMAND || (m.message == WM_USER && m.lParam == host::kVolume);
+}
+
+std::string Shown(const sim::Message& m) {
+  std::string shown;
+  if (m.message == WM_COMMAND) {
+    shown = m.wParam == host::kPauseCommand  ? "pause"
+            : m.wParam == host::kPlayCommand ? "play"
+                                             : "command " + std::to_string(m.wParam);
+  } else if (m.wParam == host::kQueryVolume) {
+    shown = "volume?";
+  } else {
+    shown = "volume=" + std::to_string(m.wParam);
+  }
+  if (!m.fromOtherThread) shown += " (from the player's own thread)";
+  return shown;
+}
+
+std::vector<std::string> Driving(const sim::Player& player) {
+  std::vector<std::string> seen;
+  for (const sim::Message& m : player.log)
+    if (DrivesPlayer(m)) seen.push_back(Shown(m));
+  return seen;
+}
+
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text = "{";
+  for (const std::string& item : items) text += (text.size() > 1 ? ", " : "") + item;
+  return text + "}";
+}
+
+// The player received exactly these commands and volume requests, in this order, each from
+// another thread than its own.
+::testing::AssertionResult DrovePlayer(const sim::Player& player,
+                                       const std::vector<std::string>& expected) {
+  std::vector<std::string> seen = Driving(player);
+  if (seen == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the player received " << Listed(seen)
+                                       << ", expected " << Listed(expected);
+}
+
+// When the first driving message shown as `shown` arrived; 0 when none did.
+LONGLONG Arrival(const sim::Player& player, const std::string& shown) {
+  for (const sim::Message& m : player.log)
+    if (DrivesPlayer(m) && Shown(m) == shown) return m.when;
+  return 0;
+}
+
+FakeUtterance Utterance(int index) {
+  FakeUtterance utterance = {};
+  FakeVoiceUtterance(index, &utterance);
+  return utterance;
+}
+
+std::wstring TextOf(const FakeUtterance& utterance) {
+  std::size_t room = sizeof utterance.text / sizeof utterance.text[0] - 1;
+  return std::wstring(utterance.text, std::min(utterance.length, room));
+}
+
+bool ThreadEnded(std::size_t index) {
+  return index < Calls.threads.size() &&
+         WaitForSingleObject(Calls.threads[index].waitable, 0) == WAIT_OBJECT_0;
+}
+
+std::vector<sim::Track> TwoTracks() {
+  sim::Track first;
+  first.file = "C:\\Music\\Nina Simone - Feeling Good.mp3";
+  first.artist = "Nina Simone";
+  first.title = "Feeling Good";
+  first.meta = {{"artist", "Nina Simone"}, {"title", "Feeling Good"},
+                {"album", "I Put a Spell on You"}, {"year", "1965"}};
+  sim::Track second;
+  second.file = "C:\\Music\\Miles Davis - So What.mp3";
+  second.artist = "Miles Davis";
+  second.title = "So What";
+  second.meta = {{"artist", "Miles Davis"}, {"title", "So What"}, {"year", "1959"}};
+  return {first, second};
+}
+
+const Keys kPauseMode = {{"WhenSpeaking", "0"}};
+const Keys kVolumeMode = {{"WhenSpeaking", "1"}, {"Volume", "14"}};
+
+class SpeechTest : public harness::PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    if (HasFatalFailure()) return;
+    Behave({S_OK, S_OK, 0, FALSE});
+    UseEngine(Engine::Test);
+    player.playlist = TwoTracks();
+  }
+
+  void TearDown() override {
+    for (int i = 0; i < FakeVoiceUtteranceCount(); ++i) FakeVoiceFinish(i);
+    EXPECT_TRUE(WorkersEnd(Calls.threads.size()));
+    if (started) Stop();
+    EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr)
+        << "the plug-in is still loaded: a reference on it was left behind";
+    engine.reset();
+    FakeVoiceReset(nullptr);
+    PluginTest::TearDown();
+  }
+
+  void UseEngine(Engine kind) {
+    engine.reset();  // the registration before goes back first
+    engine.emplace(kind);
+    ASSERT_EQ(engine->failure(), ERROR_SUCCESS) << "cannot register the speech engine";
+  }
+
+  void Behave(const FakeVoiceBehaviour& behaviour) { FakeVoiceReset(&behaviour); }
+
+  // Enabled, speech on with these keys, and out.txt appended with one "+" per announcement.
+  void WriteSpeechIni(const Keys& speech) {
+    Keys keys = {{"WriteMode", "1"}, {"SpeechEnabled", "1"}};
+    keys.insert(keys.end(), speech.begin(), speech.end());
+    DeleteFileA(Path("out.txt").c_str());
+    WriteEnabledIni("+", "", keys);
+  }
+
+  // The update has announced `count` tracks since the plug-in started; the speech job of each
+  // was started before its output was written.
+  ::testing::AssertionResult Announced(int count) {
+    std::string expected(static_cast<std::size_t>(count), '+');
+    if (sim::PumpUntil([&] { return harness::ReadBytes(Path("out.txt")) == expected; },
+                       kWorkerLimitMs))
+      return ::testing::AssertionSuccess();
+    return FileHolds(Path("out.txt"), expected) << " (one + per announcement)";
+  }
+
+  // `count` speech workers were started, and all of them have ended.
+  ::testing::AssertionResult WorkersEnd(std::size_t count) {
+    if (sim::PumpUntil([&] { return Calls.threads.size() == count && Calls.ThreadsEnded(); },
+                       kWorkerLimitMs))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "expected " << count << " speech worker(s) to start and end; " << Calls.threads.size()
+           << " started, " << (Calls.ThreadsEnded() ? "all" : "not all") << " ended";
+  }
+
+  ::testing::AssertionResult Speaking(LONG count) {
+    return Eventually([=] { return FakeVoiceSpeaking() == count; },
+                      "the voice speaking " + std::to_string(count) + " sentence(s) at once",
+                      kWorkerLimitMs);
+  }
+
+  // Starts the plug-in, plays `track` and waits until its speech job is over.
+  void AnnounceAndWait(int track = 0) {
+    Start();
+    player.ClearLog();
+    player.Play(track);
+    EXPECT_TRUE(Announced(1));
+    EXPECT_TRUE(WorkersEnd(1));
+  }
+
+  std::optional<EngineRegistration> engine;
+};
+
+// --- pausing and turning down ----------------------------------------------------------------
+
+class SpeechPausesThePlayer : public SpeechTest {};
+
+TEST_F(SpeechPausesThePlayer, PausesBeforeSpeakingAndPlaysAfter) {
+  WriteSpeechIni(kPauseMode);
+  AnnounceAndWait();
+  EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+  FakeUtterance spoken = Utterance(0);
+  EXPECT_LE(Arrival(player, "pause"), spoken.start) << "paused before the speech";
+  ASSERT_NE(spoken.voiceReleased, 0) << "the voice is released";
+  EXPECT_LE(spoken.end, spoken.voiceReleased);
+  EXPECT_LE(spoken.voiceReleased, Arrival(player, "play"))
+      << "the voice is released before the player goes on";
+  EXPECT_EQ(player.playState, host::kPlaying);
+  EXPECT_EQ(player.volume, 200) << "pausing leaves the volume alone";
+}
+
+class SpeechTurnsThePlayerDown : public SpeechTest {};
+
+TEST_F(SpeechTurnsThePlayerDown, SetsTheSpeechVolumeThenPutsTheOldOneBack) {
+  struct Case {
+    const char* level;
+    int before, during;
+  };
+  const Case cases[] = {{"14", 200, 56}, {"0", 31, 0}, {"64", 7, 255}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("Volume=") + c.level);
+    WriteSpeechIni({{"WhenSpeaking", "1"}, {"Volume", c.level}});
+    Behave({S_OK, S_OK, 0, FALSE});
+    player.volume = c.before;
+    AnnounceAndWait();
+    std::string during = "volume=" + std::to_string(c.during);
+    std::string after = "volume=" + std::to_string(c.before);
+    EXPECT_TRUE(DrovePlayer(player, {"volume?", during, after}));
+    ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+    FakeUtterance spoken = Utterance(0);
+    EXPECT_LE(Arrival(player, during), spoken.start) << "turned down before the speech";
+    ASSERT_NE(spoken.voiceReleased, 0) << "the voice is released";
+    EXPECT_LE(spoken.voiceReleased, Arrival(player, after))
+        << "the voice is released before the volume goes back";
+    EXPECT_EQ(player.volume, c.before);
+    EXPECT_EQ(player.playState, host::kPlaying) << "turning down does not pause";
+    Stop();
+  }
+}
+
+// --- the job as the engine sees it -----------------------------------------------------------
+
+class SpeechJob : public SpeechTest {};
+
+TEST_F(SpeechJob, ReachesTheVoiceOnAWorkerThreadAsPlainText) {
+  WriteSpeechIni(kPauseMode);
+  AnnounceAndWait();
+
+  ASSERT_EQ(Calls.progIdLookups.size(), 1u);
+  EXPECT_EQ(Narrow(Calls.progIdLookups[0].progId), "SAPI.SpVoice");
+  ASSERT_EQ(Calls.threads.size(), 1u);
+  EXPECT_EQ(Calls.threads[0].stackSize, 0u) << "default stack";
+  EXPECT_EQ(Calls.threads[0].flags, 0u) << "running at once";
+
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+  FakeUtterance spoken = Utterance(0);
+  EXPECT_EQ(spoken.flags, kPlainTextFlags);
+  EXPECT_FALSE(spoken.streamNumberAsked);
+  EXPECT_FALSE(spoken.textNull);
+  EXPECT_NE(spoken.thread, GetCurrentThreadId()) << "the player's thread does not speak";
+
+  ASSERT_EQ(Calls.comInits.size(), 1u);
+  EXPECT_EQ(Calls.comInits[0].thread, spoken.thread);
+  EXPECT_EQ(Calls.comInits[0].model, static_cast<DWORD>(COINIT_APARTMENTTHREADED));
+  ASSERT_EQ(Calls.comCreates.size(), 1u);
+  const ComCreate& create = Calls.comCreates[0];
+  EXPECT_TRUE(IsEqualCLSID(create.classId, kFakeVoiceClass)) << Narrow(GuidText(create.classId));
+  EXPECT_TRUE(create.outerNull);
+  EXPECT_EQ(create.context, kAllContexts);
+  EXPECT_TRUE(IsEqualIID(create.iid, kVoiceInterface)) << Narrow(GuidText(create.iid));
+  EXPECT_EQ(create.thread, spoken.thread);
+  EXPECT_EQ(Calls.comUninits, std::vector<DWORD>{spoken.thread});
+  EXPECT_EQ(FakeVoiceLive(), 0) << "every voice made is released";
+}
+
+TEST_F(SpeechJob, EmptyTextIsStillSpoken) {
+  WriteSpeechIni({{"WhenSpeaking", "0"}, {"SpeechFormat", "%comment%"}});  // no comment here
+  AnnounceAndWait();
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+  FakeUtterance spoken = Utterance(0);
+  EXPECT_FALSE(spoken.textNull);
+  EXPECT_EQ(TextOf(spoken), L"");
+  EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
+}
+
+// These need the player's formatter to answer for the plug-in's tags.
+class SpeechText : public SpeechTest {};
+
+TEST_F(SpeechText, DefaultFormatNamesTheAlbumOnlyWhenThereIsOne) {
+  WriteSpeechIni(kPauseMode);  // no SpeechFormat: the default, with its $if on the album
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Announced(1));
+  ASSERT_TRUE(WorkersEnd(1));
+  player.Play(1);
+  ASSERT_TRUE(Announced(2));
+  ASSERT_TRUE(WorkersEnd(2));
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 2);
+  EXPECT_EQ(TextOf(Utterance(0)),
+            L"Now playing, Nina Simone, Feeling Good. From the 1965 album I Put a Spell on You");
+  EXPECT_EQ(TextOf(Utterance(1)), L"Now playing, Miles Davis, So What. ");
+}
+
+TEST_F(SpeechText, AnsiBytesReachTheVoiceAsTheirUtf16Characters) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the expected characters are those of code page 1252";
+  player.playlist[0].meta["title"] = "D\xE9j\xE0 Vu";
+  WriteSpeechIni({{"WhenSpeaking", "0"}, {"SpeechFormat", "Caf\xE9 \x80 \x95 %title%"}});
+  AnnounceAndWait();
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+  EXPECT_EQ(TextOf(Utterance(0)), L"Caf\u00E9 \u20AC \u2022 D\u00E9j\u00E0 Vu");
+}
+
+// --- the player's thread never waits ---------------------------------------------------------
+
+class SpeechLeavesThePlayerResponsive : public SpeechTest {};
+
+TEST_F(SpeechLeavesThePlayerResponsive, PlayerAnswersWhileTheVoiceSpeaks) {
+  WriteSpeechIni(kPauseMode);
+  Behave({S_OK, S_OK, 0, TRUE});
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Speaking(1));
+  EXPECT_TRUE(Announced(1)) << "the update goes on to the output file while the voice speaks";
+
+  // Another program asks the player something meanwhile, and gets its answer.
+  LRESULT answer = 0;
+  bool answered = false;
+  std::thread asker([&] {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(player.window(), WM_USER, 0, host::kVersion, SMTO_NORMAL, 20000,
+                            &result))
+      answer = static_cast<LRESULT>(result);
+    answered = true;
+  });
+  EXPECT_TRUE(Eventually([&] { return answered; }, "the other program's request answered"));
+  asker.join();
+  EXPECT_EQ(answer, 0x5000);
+  EXPECT_EQ(FakeVoiceSpeaking(), 1) << "all of this happened while the voice spoke";
+
+  FakeVoiceFinish(0);
+  EXPECT_TRUE(WorkersEnd(1));
+  EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
+}
+
+// --- failures --------------------------------------------------------------------------------
+
+class SpeechFailures : public SpeechTest {};
+
+TEST_F(SpeechFailures, VoiceThatCannotBeMadeLeavesThePlayerAlone) {
+  for (const Keys& mode : {kPauseMode, kVolumeMode}) {
+    SCOPED_TRACE(mode == kPauseMode ? "pause" : "volume");
+    WriteSpeechIni(mode);
+    Behave({E_OUTOFMEMORY, S_OK, 0, FALSE});
+    AnnounceAndWait();
+    EXPECT_EQ(FakeVoiceCreations(), 1) << "the voice was asked for";
+    EXPECT_EQ(FakeVoiceUtteranceCount(), 0);
+    EXPECT_TRUE(DrovePlayer(player, {}));
+    EXPECT_EQ(player.volume, 200);
+    EXPECT_EQ(player.playState, host::kPlaying);
+    ASSERT_EQ(Calls.comInits.size(), 1u);
+    EXPECT_EQ(Calls.comUninits, std::vector<DWORD>{Calls.comInits[0].thread})
+        << "the worker leaves its apartment on this path too";
+    Stop();
+  }
+}
+
+TEST_F(SpeechFailures, FailedSpeakingStillPutsThePlayerBack) {
+  struct Case {
+    Keys mode;
+    std::vector<std::string> driving;
+  };
+  const Case cases[] = {{kPauseMode, {"pause", "play"}},
+                        {kVolumeMode, {"volume?", "volume=56", "volume=200"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.driving[0]);
+    WriteSpeechIni(c.mode);
+    Behave({S_OK, E_FAIL, 0, FALSE});
+    AnnounceAndWait();
+    EXPECT_EQ(FakeVoiceUtteranceCount(), 1);
+    EXPECT_TRUE(DrovePlayer(player, c.driving));
+    EXPECT_EQ(player.volume, 200);
+    EXPECT_EQ(player.playState, host::kPlaying);
+    EXPECT_EQ(FakeVoiceLive(), 0) << "the voice is released";
+    Stop();
+  }
+}
+
+TEST_F(SpeechFailures, NoEngineLeavesThePlayerAlone) {
+  UseEngine(Engine::None);
+  WriteSpeechIni(kVolumeMode);
+  Start();
+  player.ClearLog();
+  player.Play(0);
+  ASSERT_TRUE(Announced(1));
+  ASSERT_EQ(Calls.progIdLookups.size(), 1u);
+  EXPECT_TRUE(FAILED(Calls.progIdLookups[0].result));
+  EXPECT_EQ(Calls.Count("CreateThread"), 0) << "no worker without an engine";
+  EXPECT_EQ(FakeVoiceCreations(), 0);
+  EXPECT_TRUE(DrovePlayer(player, {}));
+  EXPECT_EQ(player.volume, 200);
+}
+
+TEST_F(SpeechFailures, WorkerThatCannotStartLeavesNothingBehind) {
+  WriteSpeechIni(kPauseMode);
+  Start();
+  Calls.failThreads = true;
+  player.ClearLog();
+  player.Play(0);
+  ASSERT_TRUE(Announced(1));
+  EXPECT_EQ(Calls.Count("CreateThread"), 1);
+  EXPECT_EQ(FakeVoiceCreations(), 0);
+  EXPECT_TRUE(DrovePlayer(player, {}));
+  Stop();
+  EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr)
+      << "the reference taken for the worker is given back";
+}
+
+// --- Wine's own engine: its voice is made, but cannot speak ----------------------------------
+
+class SpeechWithWinesEngine : public SpeechTest {};
+
+TEST_F(SpeechWithWinesEngine, PlayerIsPutBackThoughTheVoiceCannotSpeak) {
+  UseEngine(Engine::Wine);
+  struct Case {
+    Keys mode;
+    std::vector<std::string> driving;
+  };
+  const Case cases[] = {{kPauseMode, {"pause", "play"}},
+                        {kVolumeMode, {"volume?", "volume=56", "volume=200"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.driving[0]);
+    WriteSpeechIni(c.mode);
+    AnnounceAndWait();
+    ASSERT_EQ(Calls.comCreates.size(), 1u);
+    ASSERT_TRUE(SUCCEEDED(Calls.comCreates[0].result))
+        << "Wine's voice is made (" << std::hex << Calls.comCreates[0].result << ")";
+    EXPECT_FALSE(IsEqualCLSID(Calls.comCreates[0].classId, kFakeVoiceClass));
+    EXPECT_EQ(FakeVoiceCreations(), 0);
+    EXPECT_TRUE(DrovePlayer(player, c.driving));
+    EXPECT_EQ(player.volume, 200);
+    EXPECT_EQ(player.playState, host::kPlaying);
+    Stop();
+  }
+}
+
+// --- speech that overlaps --------------------------------------------------------------------
+
+class OverlappingSpeech : public SpeechTest {
+ protected:
+  // Track 0 starts speaking; track 1 starts while it speaks.
+  void SpeakTwoAtOnce(const Keys& mode) {
+    WriteSpeechIni(mode);
+    Behave({S_OK, S_OK, 0, TRUE});
+    Start();
+    player.ClearLog();
+    player.Play(0);
+    ASSERT_TRUE(Speaking(1));
+    player.Play(1);
+    ASSERT_TRUE(Speaking(2));
+    ASSERT_TRUE(Announced(2));
+  }
+
+  // The first job ends while the second still speaks.
+  void EndFirst() {
+    FakeVoiceFinish(0);
+    ASSERT_TRUE(Eventually([] { return ThreadEnded(0); }, "the first worker ends",
+                           kWorkerLimitMs));
+    EXPECT_EQ(FakeVoiceSpeaking(), 1);
+  }
+};
+
+TEST_F(OverlappingSpeech, VolumeEndsWhereItWasBeforeTheFirstJob) {
+  player.volume = 200;
+  SpeakTwoAtOnce(kVolumeMode);
+  EXPECT_TRUE(DrovePlayer(player, {"volume?", "volume=56"}));
+  EndFirst();
+  EXPECT_EQ(player.volume, 56) << "still turned down while the second job speaks";
+  FakeVoiceFinish(1);
+  ASSERT_TRUE(WorkersEnd(2));
+  EXPECT_TRUE(DrovePlayer(player, {"volume?", "volume=56", "volume=200"}));
+  EXPECT_EQ(player.volume, 200);
+}
+
+TEST_F(OverlappingSpeech, PlayerPlaysAgainOnceTheLastJobEnds) {
+  SpeakTwoAtOnce(kPauseMode);
+  EXPECT_EQ(player.position, 1);
+  EndFirst();
+  EXPECT_TRUE(DrovePlayer(player, {"pause"})) << "one pause, and no play while one job speaks";
+  FakeVoiceFinish(1);
+  ASSERT_TRUE(WorkersEnd(2));
+  EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
+  EXPECT_EQ(player.playState, host::kPlaying);
+}
+
+// --- unloading while speaking ----------------------------------------------------------------
+
+class SpeechDuringUnload : public SpeechTest {};
+
+TEST_F(SpeechDuringUnload, QuitAndFreeLibraryWhileTheVoiceSpeaks) {
+  WriteSpeechIni(kVolumeMode);
+  Behave({S_OK, S_OK, 0, TRUE});
+  Start();
+  player.ClearLog();
+  player.Play(0);
+  ASSERT_TRUE(Speaking(1));
+  Stop();  // quit, then FreeLibrary
+  EXPECT_NE(GetModuleHandleA(DllPath().c_str()), nullptr)
+      << "the speaking worker keeps the plug-in loaded";
+  FakeVoiceFinish(0);
+  ASSERT_TRUE(WorkersEnd(1));
+  EXPECT_TRUE(DrovePlayer(player, {"volume?", "volume=56", "volume=200"}));
+  EXPECT_EQ(player.volume, 200);
+  EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr) << "gone once the worker has ended";
+}
+
+}  // namespace
