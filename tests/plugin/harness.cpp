@@ -116,6 +116,8 @@ LRESULT CALLBACK BroadcastListener::Procedure(HWND window, UINT message, WPARAM 
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
 namespace {
 
 struct DialogRun {
