@@ -59,6 +59,44 @@ struct FileDialogCall {
   std::string initialName;      // the buffer's text when the dialog was asked for
 };
 
+// The popup's window, its moves and its drawing.
+struct WindowMove {           // SetWindowPos
+  HWND window;
+  HWND after;
+  int x, y, cx, cy;
+  UINT flags;
+};
+
+struct DialogMade {           // CreateDialogParamA
+  int templateId;             // 0 when given by name
+  HWND owner;
+  LPARAM param;
+  HWND made;
+  int earlierAlive;           // dialogs made before this one that were still windows then
+};
+
+struct FrameDraw {            // DrawFrameControl
+  bool memoryDc;              // into a memory DC, or straight onto a window
+  RECT rect;
+  UINT type, state;
+};
+
+struct TextDraw {             // DrawTextA
+  std::string text;           // up to its terminating zero when the length is -1
+  int length;
+  RECT rect;
+  UINT format;
+  bool memoryDc;
+};
+
+struct ImageLoad {            // LoadImageA
+  int id;                     // 0 when loaded by name
+  UINT type;
+  int cx, cy;
+  UINT flags;
+  HANDLE made;
+};
+
 // Everything the recorders saw since the last Reset, and how they answer.
 struct SystemCalls {
   std::vector<TimerCall> timers;
@@ -71,6 +109,14 @@ struct SystemCalls {
   std::vector<std::string> registeredMessages;  // RegisterWindowMessageA
   std::vector<int> loadedImages;          // resource ids of LoadImageA / LoadBitmapA
   std::vector<UINT> appBarMessages;
+  std::vector<WindowMove> moves;
+  std::vector<DialogMade> dialogsMade;
+  std::vector<HWND> destroyed;            // DestroyWindow
+  std::vector<FrameDraw> frames;
+  std::vector<TextDraw> textDraws;
+  std::vector<LOGFONTA> fonts;            // CreateFontIndirectA
+  std::vector<TRACKMOUSEEVENT> mouseTracks;
+  std::vector<ImageLoad> imageLoads;
   std::map<std::string, int> counts;      // calls per function name
 
   // GDI objects (DCs, bitmaps, fonts) the plug-in made and has not freed, and window DCs it
@@ -89,10 +135,12 @@ struct SystemCalls {
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
+  int colourPlanes = 0;                                                // GetDeviceCaps override
 
   void Reset();
   int Count(const std::string& function) const;
   std::vector<TimerCall> TimersOn(HWND window) const;
+  std::vector<WindowMove> MovesOf(HWND window) const;
 };
 
 extern SystemCalls Calls;
