@@ -5,6 +5,20 @@
 
 namespace harness {
 
+namespace {
+
+void WINAPI NoDebugOutput(LPCSTR) {}
+
+// GoogleTest copies every failure to OutputDebugStringA, which raises an exception that the
+// system catches again. Where Wine's 32-bit half runs under qemu, unwinding that exception
+// kills the process, and with it every result after the first failure: the test program's
+// own import is pointed at a no-op instead.
+const bool kDebugOutputOff =
+    HookImport(GetModuleHandleA(nullptr), "kernel32.dll", "OutputDebugStringA",
+               reinterpret_cast<void*>(NoDebugOutput)) != nullptr;
+
+}  // namespace
+
 std::string ExeDir() {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, sizeof path);
