@@ -434,6 +434,16 @@ TEST_F(PopupCloseBox, LeavingTheWindowEndsThePress) {
 
 class PopupText : public PopupTest {};
 
+// The rightmost column inside `area` where the pictures differ, or area.left - 1.
+int LastInkColumn(const sim::Picture& a, const sim::Picture& b, const RECT& area) {
+  for (int x = area.right - 1; x >= area.left; --x)
+    if (Differences(a, b, RECT{x, area.top, x + 1, area.bottom}) > 0) return x;
+  return area.left - 1;
+}
+
+// Taken as a prefix, "&&" would show as a single ampersand: the line would be half as long.
+constexpr char kAmpersands[] = "&&&&&&&&";
+
 TEST_F(PopupText, IsDrawnOverTheBackgroundAmpersandAndAll) {
   HDC screen = GetDC(nullptr);
   int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -441,14 +451,14 @@ TEST_F(PopupText, IsDrawnOverTheBackgroundAmpersandAndAll) {
   ASSERT_EQ(dpi, 96) << "the font height below is the one for 96 dots per inch";
   ASSERT_NO_FATAL_FAILURE(ScreenIs1024By768());
   // A polled player: the plug-in expands the popup text itself.
-  StartPopups({{"PopupTimeout", "30"}, {"PopupFormat", "&"}}, 0x2900);
+  StartPopups({{"PopupTimeout", "30"}, {"PopupFormat", kAmpersands}}, 0x2900);
   player.Play(0);
   ASSERT_TRUE(PopupsMade(1));
   HWND popup = Popup(0);
 
   ASSERT_EQ(Calls.textDraws.size(), 1u);
   const TextDraw& draw = Calls.textDraws[0];
-  EXPECT_EQ(draw.text, "&");
+  EXPECT_EQ(draw.text, kAmpersands);
   EXPECT_EQ(draw.length, -1);
   EXPECT_TRUE(draw.rect == kTextRect) << Shown(draw.rect);
   EXPECT_EQ(draw.format, 0x48900u);
@@ -469,7 +479,18 @@ TEST_F(PopupText, IsDrawnOverTheBackgroundAmpersandAndAll) {
   sim::Picture bare = BitmapPixels(player.module(), 108);
   ASSERT_EQ(Point(seen.width, seen.height), Point(300, 85));
   ASSERT_EQ(Point(bare.width, bare.height), Point(300, 85));
-  EXPECT_GE(Differences(seen, bare, kTextRect), 10) << "the ampersand shows";
+  HDC dc = GetDC(nullptr);
+  HFONT same = CreateFontIndirectA(&font);
+  HGDIOBJ old = SelectObject(dc, same);
+  SIZE line = {};
+  GetTextExtentPoint32A(dc, kAmpersands, 8, &line);
+  SelectObject(dc, old);
+  DeleteObject(same);
+  ReleaseDC(nullptr, dc);
+  int inked = LastInkColumn(seen, bare, kTextRect) - kTextRect.left + 1;
+  EXPECT_GE(Differences(seen, bare, kTextRect), 40) << "the text shows";
+  EXPECT_GE(inked, line.cx * 3 / 4) << "all eight ampersands show, " << line.cx << " pixels wide";
+  EXPECT_LE(inked, line.cx + 2);
   EXPECT_GE(Differences(seen, bare, kCloseBox), 20) << "the close box shows";
   EXPECT_EQ(Differences(seen, bare, RECT{0, 0, 270, 21}), 0) << "the frame and name as drawn";
 }
