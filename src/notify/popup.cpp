@@ -10,6 +10,7 @@
 // taskbar record keeps the last answer of the taskbar query for every later popup.
 #include "notify/notify.h"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>

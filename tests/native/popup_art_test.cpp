@@ -59,16 +59,4 @@ TEST(PopupArt, TheNameStaysInItsBandClearOfTheCloseBox) {
   }
 }
 
-TEST(PopupArt, TrayIconIsOpaqueOnlyInsideTheBubble) {
-  for (bool few : {true, false}) {
-    SCOPED_TRACE(few ? "16 colours" : "256 colours");
-    art::Image icon = art::TrayPicture(few);
-    ASSERT_EQ(icon.opaque.size(), 32u * 32u);
-    EXPECT_FALSE(icon.opaque[0]) << "top left corner";
-    EXPECT_FALSE(icon.opaque[31 * 32 + 31]) << "bottom right corner";
-    EXPECT_TRUE(icon.opaque[12 * 32 + 16]) << "centre";
-    EXPECT_TRUE(icon.at(16, 12) == (art::Rgb{0, 0, 255})) << "the letter";
-  }
-}
-
 }  // namespace
