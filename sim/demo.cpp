@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "sim/picture.h"
 #include "sim/player.h"
 
 namespace {
@@ -63,6 +64,41 @@ HWND MakeListener() {
   // A top-level window: the broadcast reaches top-level windows only.
   return CreateWindowExA(0, wc.lpszClassName, "listener", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
                          nullptr, wc.hInstance, nullptr);
+}
+
+// --- the popup's picture -------------------------------------------------------------------
+
+BOOL CALLBACK FindPopup(HWND window, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  bool tool = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+  if (std::string(name) == "#32770" && tool && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Waits (at most 5 s) for the popup to slide fully onto the screen and stop there, then
+// saves its picture.
+void SavePopupPicture(const std::string& path) {
+  HWND popup = nullptr;
+  RECT last = {}, screen = {};
+  GetWindowRect(GetDesktopWindow(), &screen);
+  int still = 0;
+  for (DWORD start = GetTickCount(); still < 3 && GetTickCount() - start < 5000;) {
+    sim::PumpFor(50);
+    popup = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindPopup, reinterpret_cast<LPARAM>(&popup));
+    RECT r = {};
+    if (!popup || !GetWindowRect(popup, &r)) continue;
+    bool onScreen = r.left >= screen.left && r.top >= screen.top && r.right <= screen.right &&
+                    r.bottom <= screen.bottom;
+    still = onScreen && EqualRect(&r, &last) ? still + 1 : 0;
+    last = r;
+  }
+  if (still >= 3 && sim::SavePng(sim::CaptureWindow(popup), path))
+    std::printf("(saved the popup's picture as %s)\n", path.c_str());
 }
 
 std::vector<sim::Track> Playlist() {
@@ -123,7 +159,8 @@ int main(int argc, char** argv) {
            "OutputFile=" + gOutputPath + "\r\n"
            // Each track is also announced through the system's speech engine, with the player
            // paused meanwhile; where the engine cannot speak (Wine's), it is paused and resumed.
-           "SpeechEnabled=1\r\nWhenSpeaking=0\r\n");
+           "SpeechEnabled=1\r\nWhenSpeaking=0\r\n"
+           "PopupEnabled=1\r\nPopupTimeout=3\r\n");
 
   HWND listener = MakeListener();
   sim::Player player(0x5066);
@@ -138,7 +175,10 @@ int main(int argc, char** argv) {
     player.Play(i);
     std::printf("\n>>> playing %s\n", player.Title().c_str());
     std::fflush(stdout);
-    sim::PumpFor(kSecondsPerTrack * 1000);
+    DWORD start = GetTickCount();
+    SavePopupPicture(folder + "popup-" + std::to_string(i + 1) + ".png");
+    DWORD spent = GetTickCount() - start;
+    if (spent < kSecondsPerTrack * 1000) sim::PumpFor(kSecondsPerTrack * 1000 - spent);
   }
   player.Stop();
   std::printf("\n>>> stopped\n");

@@ -1,8 +1,317 @@
-// The popup window.
+// The popup: a borderless, always-on-top tool window made from dialog template 107 that
+// slides out from behind the screen edge where the taskbar is, shows its text on a bitmap
+// background for a while and slides back.
+//
+// Lifetime: at most one popup at a time, all on the player's window thread. ShowPopup removes
+// the previous popup at once, makes the window and composes its image in a memory DC
+// (background bitmap, close box, text). The window's own DC, the memory DC and the bitmap live
+// until WM_DESTROY frees them: when the slide out reaches home, or when ClosePopup destroys
+// the window early (a new popup, quit). PopupWindow keeps the last handle, dead or alive; the
+// taskbar record keeps the last answer of the taskbar query for every later popup.
 #include "notify/notify.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "notify/geometry.h"
+#include "plugin/plugin.h"
+#include "res/resource.h"
 
 HWND PopupWindow = nullptr;
 
-// Placeholders until the popup lands.
-void ShowPopup(std::string, int, const char*, int, int, UINT) {}
-void ClosePopup(HWND popup) { DestroyWindow(popup); }
+namespace {
+
+// Timers on the popup window, all served by PopupTimerProc.
+constexpr UINT_PTR kSlideInTimer = 1;
+constexpr UINT_PTR kDisplayTimer = 2;
+constexpr UINT_PTR kSlideOutTimer = 3;
+constexpr UINT kSlideTickMs = 25;
+constexpr long long kMsPerSecond = 1000;
+
+constexpr UINT kPlaceFlags = SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW;
+constexpr UINT kSizeFlags = SWP_NOMOVE | SWP_NOACTIVATE;
+
+// Displays of fewer bits per pixel get the paletted background.
+constexpr int kTrueColourDepth = 16;
+
+// The text rectangle: the client rectangle with these sides moved inwards.
+constexpr int kTextLeftInset = 10;
+constexpr int kTextTopInset = 21;
+constexpr int kTextRightInset = 10;
+constexpr int kTextBottomInset = 4;
+
+constexpr int kPointsPerInch = 72;
+constexpr BYTE kTextPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+constexpr int kWholeText = -1;
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(APPBARDATA) == 36, "the taskbar query takes the 36-byte record");
+static_assert(sizeof(TRACKMOUSEEVENT) == 16);
+#endif
+
+// The popup state: one instance that every popup reuses.
+HDC WindowDc = nullptr;
+HDC MemoryDc = nullptr;
+HBITMAP Background = nullptr;
+int Width = 0;
+int Height = 0;
+APPBARDATA Taskbar = {};
+notify::SlidePath Path;
+int CurrentX = 0;
+int CurrentY = 0;
+int DisplaySeconds = 0;
+bool ClosePressed = false;
+// What the window shows of the close box right now; the memory image always holds it normal.
+bool CloseShownPushed = false;
+
+// A DC of the window for one drawing, released when the drawing is done.
+class ScopedWindowDc {
+ public:
+  explicit ScopedWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~ScopedWindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  ScopedWindowDc(const ScopedWindowDc&) = delete;
+  ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+notify::Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+void DrawCloseBox(HDC dc, bool pushed) {
+  notify::Box box = notify::CloseBox(Width);
+  RECT r = {box.left, box.top, box.right, box.bottom};
+  DrawFrameControl(dc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | (pushed ? DFCS_PUSHED : 0));
+}
+
+// Draws the close box straight onto the window, leaving the memory image alone.
+void ShowCloseBox(HWND window, bool pushed) {
+  if (pushed == CloseShownPushed) return;
+  ScopedWindowDc dc(window);
+  if (!dc.get()) return;
+  DrawCloseBox(dc.get(), pushed);
+  CloseShownPushed = pushed;
+}
+
+void Place(HWND window) {
+  SetWindowPos(window, HWND_TOPMOST, CurrentX, CurrentY, 0, 0, kPlaceFlags);
+}
+
+UINT DisplayPeriodMs() {
+  // A negative or huge PopupTimeout must not wrap into some other period.
+  long long ms = std::clamp<long long>(DisplaySeconds * kMsPerSecond, 0, USER_TIMER_MAXIMUM);
+  return static_cast<UINT>(ms);
+}
+
+void CALLBACK PopupTimerProc(HWND window, UINT, UINT_PTR timer, DWORD);
+
+// The window DC, the memory DC with the background and the close box, and the window's size.
+void DrawPopupBackground(HWND window) {
+  WindowDc = GetDC(window);
+  MemoryDc = CreateCompatibleDC(nullptr);
+  Background = nullptr;
+  int depth = GetDeviceCaps(WindowDc, PLANES) * GetDeviceCaps(WindowDc, BITSPIXEL);
+  int id = depth < kTrueColourDepth ? IDB_POPUP_8BIT : IDB_POPUP;
+  Background = static_cast<HBITMAP>(
+      LoadImageA(PluginModule(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+  if (!Background) return;
+  BITMAP header = {};
+  GetObjectA(Background, sizeof header, &header);
+  Width = header.bmWidth;
+  Height = header.bmHeight;
+  SelectObject(MemoryDc, Background);
+  DrawCloseBox(MemoryDc, false);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, Width, Height, kSizeFlags);
+}
+
+void DrawPopupText(const std::string& text, UINT format, const char* face, int points, int weight,
+                   RECT rect, HDC dc) {
+  LOGFONTA font = {};
+  font.lfHeight = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), kPointsPerInch);
+  font.lfWeight = weight;
+  font.lfCharSet = ANSI_CHARSET;
+  font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  font.lfQuality = DRAFT_QUALITY;
+  font.lfPitchAndFamily = kTextPitchAndFamily;
+  lstrcpynA(font.lfFaceName, face ? face : "", sizeof font.lfFaceName);
+  HFONT made = CreateFontIndirectA(&font);
+  HGDIOBJ replaced = made ? SelectObject(dc, made) : nullptr;
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextA(dc, text.c_str(), kWholeText, &rect, format);
+  if (made) {
+    SelectObject(dc, replaced);
+    DeleteObject(made);
+  }
+}
+
+void OnPaint(HWND window) {
+  BitBlt(WindowDc, 0, 0, Width, Height, MemoryDc, 0, 0, SRCCOPY);
+  ValidateRect(window, nullptr);
+  CloseShownPushed = false;
+}
+
+void OnClose(HWND window) {
+  KillTimer(window, kSlideInTimer);
+  KillTimer(window, kDisplayTimer);
+  KillTimer(window, kSlideOutTimer);
+  SetTimer(window, kSlideOutTimer, kSlideTickMs, PopupTimerProc);
+}
+
+void OnDestroy(HWND window) {
+  ClosePressed = false;
+  CloseShownPushed = false;
+  if (MemoryDc) DeleteDC(MemoryDc);
+  // Only now that the memory DC is gone does nothing hold the bitmap.
+  if (Background) DeleteObject(Background);
+  if (WindowDc) ReleaseDC(window, WindowDc);
+  MemoryDc = nullptr;
+  Background = nullptr;
+  WindowDc = nullptr;
+}
+
+void OnMouseMove(HWND window, int x, int y) {
+  if (!notify::InCloseBox(Width, x, y))
+    ShowCloseBox(window, false);
+  else if (ClosePressed)
+    ShowCloseBox(window, true);
+}
+
+void OnLButtonDown(HWND window, int x, int y) {
+  if (!notify::InCloseBox(Width, x, y)) return;
+  ClosePressed = true;
+  ShowCloseBox(window, true);
+  // The mouse is not captured: a release outside the window is never seen, so the leave
+  // notification has to end the press instead.
+  TRACKMOUSEEVENT leave = {sizeof leave, TME_LEAVE, window, 0};
+  TrackMouseEvent(&leave);
+}
+
+void OnLButtonUp(HWND window, int x, int y) {
+  if (ClosePressed) {
+    ShowCloseBox(window, false);
+    if (notify::InCloseBox(Width, x, y)) SendMessageA(window, WM_CLOSE, 0, 0);
+  }
+  ClosePressed = false;
+}
+
+void OnMouseLeave(HWND window) {
+  ClosePressed = false;
+  // A press that ended this way must not leave the box looking pushed.
+  ShowCloseBox(window, false);
+}
+
+INT_PTR Dispatch(HWND window, UINT message, LPARAM lParam) {
+  int x = GET_X_LPARAM(lParam);
+  int y = GET_Y_LPARAM(lParam);
+  switch (message) {
+    case WM_PAINT:
+      OnPaint(window);
+      return TRUE;
+    case WM_CLOSE:
+      OnClose(window);
+      return TRUE;
+    case WM_DESTROY:
+      OnDestroy(window);
+      return TRUE;
+    case WM_MOUSEMOVE:
+      OnMouseMove(window, x, y);
+      return FALSE;
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(window, x, y);
+      return FALSE;
+    case WM_LBUTTONUP:
+      OnLButtonUp(window, x, y);
+      return FALSE;
+    case WM_MOUSELEAVE:
+      OnMouseLeave(window);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR CALLBACK PopupDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  return Guarded([=] { return Dispatch(window, message, lParam); }, INT_PTR{FALSE});
+}
+
+void OnTimer(HWND window, UINT_PTR timer) {
+  switch (timer) {
+    case kSlideInTimer:
+      if (!notify::SlideInStep(Path, CurrentX, CurrentY)) {
+        KillTimer(window, kSlideInTimer);
+        SetTimer(window, kDisplayTimer, DisplayPeriodMs(), PopupTimerProc);
+      }
+      Place(window);
+      break;
+    case kDisplayTimer:
+      KillTimer(window, kDisplayTimer);
+      SetTimer(window, kSlideOutTimer, kSlideTickMs, PopupTimerProc);
+      break;
+    case kSlideOutTimer:
+      if (!notify::SlideOutStep(Path, CurrentX, CurrentY)) {
+        KillTimer(window, kSlideOutTimer);
+        DestroyWindow(window);
+      } else {
+        Place(window);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CALLBACK PopupTimerProc(HWND window, UINT, UINT_PTR timer, DWORD) {
+  Guarded([=] { OnTimer(window, timer); });
+}
+
+// Keeps the last good answer: a failed query (no shell) leaves the record as it was.
+void QueryTaskbar() {
+  APPBARDATA query = {};
+  query.cbSize = sizeof query;
+  if (SHAppBarMessage(ABM_GETTASKBARPOS, &query)) Taskbar = query;
+}
+
+}  // namespace
+
+void ShowPopup(std::string text, int seconds, const char* face, int points, int weight,
+               UINT format) {
+  if (IsWindow(PopupWindow)) ClosePopup(PopupWindow);
+  HWND window = CreateDialogParamA(PluginModule(), MAKEINTRESOURCEA(IDD_POPUP), nullptr,
+                                   PopupDialogProc, 0);
+  if (!window) return;
+  PopupWindow = window;
+  DrawPopupBackground(window);
+
+  RECT rect = {};
+  GetClientRect(window, &rect);
+  rect.left += kTextLeftInset;
+  rect.top += kTextTopInset;
+  rect.right -= kTextRightInset;
+  rect.bottom -= kTextBottomInset;
+  DrawPopupText(text, format, face, points, weight, rect, MemoryDc);
+
+  RECT desktop = {};
+  if (!GetWindowRect(GetDesktopWindow(), &desktop)) return;
+  QueryTaskbar();
+  Path = notify::PlanSlide(Taskbar.uEdge, BoxOf(desktop), BoxOf(Taskbar.rc), Width, Height);
+  CurrentX = Path.homeX;
+  CurrentY = Path.homeY;
+  Place(window);
+  UpdateWindow(window);
+  DisplaySeconds = seconds;
+  SetTimer(window, kSlideInTimer, kSlideTickMs, PopupTimerProc);
+}
+
+void ClosePopup(HWND popup) {
+  KillTimer(popup, kSlideInTimer);
+  KillTimer(popup, kDisplayTimer);
+  KillTimer(popup, kSlideOutTimer);
+  DestroyWindow(popup);
+}

@@ -172,6 +172,7 @@ BOOL WINAPI RecDeleteDC(HDC dc) {
 
 HFONT WINAPI RecCreateFontIndirect(const LOGFONTA* font) {
   Note("CreateFontIndirectA");
+  if (font) Calls.fonts.push_back(*font);
   HFONT made = CreateFontIndirectA(font);
   Made(made);
   return made;
@@ -194,6 +195,8 @@ HANDLE WINAPI RecLoadImage(HINSTANCE module, LPCSTR name, UINT type, int cx, int
   Note("LoadImageA");
   if (IsResourceId(name)) Calls.loadedImages.push_back(static_cast<int>(reinterpret_cast<UINT_PTR>(name)));
   HANDLE made = LoadImageA(module, name, type, cx, cy, flags);
+  Calls.imageLoads.push_back({IsResourceId(name) ? static_cast<int>(reinterpret_cast<UINT_PTR>(name)) : 0,
+                              type, cx, cy, flags, made});
   if (!(flags & LR_SHARED)) Made(made);
   return made;
 }
@@ -230,7 +233,7 @@ int WINAPI RecGetDeviceCaps(HDC dc, int index) {
   Note("GetDeviceCaps");
   if (Calls.bitsPerPixel != 0) {
     if (index == BITSPIXEL) return Calls.bitsPerPixel;
-    if (index == PLANES) return 1;
+    if (index == PLANES) return Calls.colourPlanes != 0 ? Calls.colourPlanes : 1;
   }
   return GetDeviceCaps(dc, index);
 }
@@ -298,6 +301,52 @@ HRESULT WINAPI RecCoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD cont
   return result;
 }
 
+bool IsMemoryDc(HDC dc) { return GetObjectType(dc) == OBJ_MEMDC; }
+
+BOOL WINAPI RecSetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags) {
+  Note("SetWindowPos");
+  Calls.moves.push_back({window, after, x, y, cx, cy, flags});
+  return SetWindowPos(window, after, x, y, cx, cy, flags);
+}
+
+HWND WINAPI RecCreateDialogParam(HINSTANCE module, LPCSTR name, HWND owner, DLGPROC proc,
+                                 LPARAM param) {
+  Note("CreateDialogParamA");
+  int earlierAlive = 0;
+  for (const DialogMade& d : Calls.dialogsMade) earlierAlive += IsWindow(d.made) ? 1 : 0;
+  HWND made = CreateDialogParamA(module, name, owner, proc, param);
+  Calls.dialogsMade.push_back(
+      {IsResourceId(name) ? static_cast<int>(reinterpret_cast<UINT_PTR>(name)) : 0, owner, param,
+       made, earlierAlive});
+  return made;
+}
+
+BOOL WINAPI RecDestroyWindow(HWND window) {
+  Note("DestroyWindow");
+  Calls.destroyed.push_back(window);
+  return DestroyWindow(window);
+}
+
+BOOL WINAPI RecDrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state) {
+  Note("DrawFrameControl");
+  Calls.frames.push_back({IsMemoryDc(dc), rect ? *rect : RECT{}, type, state});
+  return DrawFrameControl(dc, rect, type, state);
+}
+
+int WINAPI RecDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
+  Note("DrawTextA");
+  std::string shown;
+  if (text) shown = length < 0 ? std::string(text) : std::string(text, length);
+  Calls.textDraws.push_back({shown, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc)});
+  return DrawTextA(dc, text, length, rect, format);
+}
+
+BOOL WINAPI RecTrackMouseEvent(LPTRACKMOUSEEVENT track) {
+  Note("TrackMouseEvent");
+  if (track) Calls.mouseTracks.push_back(*track);
+  return TrackMouseEvent(track);
+}
+
 struct Recorder {
   const char* dll;
   const char* function;
@@ -335,6 +384,12 @@ const Recorder kRecorders[] = {
     {"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(RecCoInitializeEx)},
     {"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(RecCoUninitialize)},
     {"ole32.dll", "CoCreateInstance", reinterpret_cast<void*>(RecCoCreateInstance)},
+    {"user32.dll", "SetWindowPos", reinterpret_cast<void*>(RecSetWindowPos)},
+    {"user32.dll", "CreateDialogParamA", reinterpret_cast<void*>(RecCreateDialogParam)},
+    {"user32.dll", "DestroyWindow", reinterpret_cast<void*>(RecDestroyWindow)},
+    {"user32.dll", "DrawFrameControl", reinterpret_cast<void*>(RecDrawFrameControl)},
+    {"user32.dll", "DrawTextA", reinterpret_cast<void*>(RecDrawText)},
+    {"user32.dll", "TrackMouseEvent", reinterpret_cast<void*>(RecTrackMouseEvent)},
 };
 
 }  // namespace
@@ -389,6 +444,13 @@ bool SystemCalls::ThreadsEnded() const {
   for (const ThreadStart& start : threads)
     if (WaitForSingleObject(start.waitable, 0) != WAIT_OBJECT_0) return false;
   return true;
+}
+
+std::vector<WindowMove> SystemCalls::MovesOf(HWND window) const {
+  std::vector<WindowMove> of;
+  for (const WindowMove& move : moves)
+    if (move.window == window) of.push_back(move);
+  return of;
 }
 
 void InstallRecorders(HMODULE module) {

@@ -89,6 +89,44 @@ struct ComCreate {
   HRESULT result;
 };
 
+// The popup's window, its moves and its drawing.
+struct WindowMove {           // SetWindowPos
+  HWND window;
+  HWND after;
+  int x, y, cx, cy;
+  UINT flags;
+};
+
+struct DialogMade {           // CreateDialogParamA
+  int templateId;             // 0 when given by name
+  HWND owner;
+  LPARAM param;
+  HWND made;
+  int earlierAlive;           // dialogs made before this one that were still windows then
+};
+
+struct FrameDraw {            // DrawFrameControl
+  bool memoryDc;              // into a memory DC, or straight onto a window
+  RECT rect;
+  UINT type, state;
+};
+
+struct TextDraw {             // DrawTextA
+  std::string text;           // up to its terminating zero when the length is -1
+  int length;
+  RECT rect;
+  UINT format;
+  bool memoryDc;
+};
+
+struct ImageLoad {            // LoadImageA
+  int id;                     // 0 when loaded by name
+  UINT type;
+  int cx, cy;
+  UINT flags;
+  HANDLE made;
+};
+
 // Everything the recorders saw since the last Reset, and how they answer.
 struct SystemCalls {
   std::vector<TimerCall> timers;
@@ -102,6 +140,14 @@ struct SystemCalls {
   std::vector<int> loadedImages;          // resource ids of LoadImageA / LoadBitmapA
   std::vector<UINT> appBarMessages;
   std::vector<std::string> progIds;       // CLSIDFromProgID
+  std::vector<WindowMove> moves;
+  std::vector<DialogMade> dialogsMade;
+  std::vector<HWND> destroyed;            // DestroyWindow
+  std::vector<FrameDraw> frames;
+  std::vector<TextDraw> textDraws;
+  std::vector<LOGFONTA> fonts;            // CreateFontIndirectA
+  std::vector<TRACKMOUSEEVENT> mouseTracks;
+  std::vector<ImageLoad> imageLoads;
   std::map<std::string, int> counts;      // calls per function name
 
   // Speech. The plug-in's worker threads note their calls under a lock; read these once the
@@ -133,12 +179,14 @@ struct SystemCalls {
   // The functions whose import the recorders took over at the last InstallRecorders.
   std::set<std::string> hooked;
   bool failThreads = false;                                            // CreateThread fails
+  int colourPlanes = 0;                                                // GetDeviceCaps override
 
   void Reset();
   int Count(const std::string& function) const;
   std::vector<TimerCall> TimersOn(HWND window) const;
   // Every thread the plug-in started has ended.
   bool ThreadsEnded() const;
+  std::vector<WindowMove> MovesOf(HWND window) const;
 };
 
 extern SystemCalls Calls;
