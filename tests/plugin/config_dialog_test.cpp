@@ -417,6 +417,29 @@ TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
                                   "the next tick announcing the same track again"));
 }
 
+// A one-shot update timer set after the polling timer leaves UpdateTimer naming itself; switching
+// the plug-in off must stop the polling all the same.
+TEST_F(ConfigDialogOk, SwitchedOffStopsPollingAfterAOneShotUpdate) {
+  WriteEnabledIni("first", "", {{"PollingInterval", "2"}});
+  player.version = 0x2900;
+  StartWithoutSpeechEngine();
+  player.Play(0);
+  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "first"; },
+                                  "the announcement of the one-shot update"));
+  Forget();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    Click(dialog, kEnable);
+    Click(dialog, kOk);
+  }));
+  std::vector<UINT_PTR> killed, set;
+  for (const TimerCall& call : Calls.TimersOn(player.window()))
+    (call.set ? set : killed).push_back(call.id);
+  EXPECT_NE(std::find(killed.begin(), killed.end(), 11u), killed.end())
+      << "the polling timer is killed by its identifier";
+  EXPECT_TRUE(set.empty()) << "a disabled plug-in arms no update";
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class ConfigDialogCancel : public ConfigDialogTest {};
