@@ -229,6 +229,17 @@ void CommandFrom(HWND dialog, int id) {
   return ::testing::AssertionSuccess();
 }
 
+sim::Track TaggedTrack() {
+  sim::Track track;
+  track.file = "C:\\Music\\Tagged.mp3";
+  track.length = 3600 + 2 * 60 + 5;
+  track.meta = {{"title", "MTitle"},  {"artist", "MArtist"}, {"album", "MAlbum"},
+                {"year", "1985"},     {"track", "07"},       {"genre", "Jazz"},
+                {"comment", "Fine"},  {"bitrate", "320"},    {"vbr", "1"},
+                {"srate", "48000"},   {"stereo", "1"}};
+  return track;
+}
+
 PluginTest::PluginTest() : player(0x5000) {}
 
 void PluginTest::SetUp() {

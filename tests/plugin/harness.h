@@ -29,6 +29,9 @@ std::string Shown(const std::string& bytes);
 ::testing::AssertionResult FileHolds(const std::string& path, const std::string& expected);
 ::testing::AssertionResult FileMissing(const std::string& path);
 
+// A track with every metadata field filled and a length of 1:02:05.
+sim::Track TaggedTrack();
+
 class PluginTest : public ::testing::Test {
  protected:
   PluginTest();

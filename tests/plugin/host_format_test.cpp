@@ -9,18 +9,8 @@ namespace {
 
 using harness::Keys;
 using harness::PluginTest;
+using harness::TaggedTrack;
 using harness::Shown;
-
-sim::Track TaggedTrack() {
-  sim::Track track;
-  track.file = "C:\\Music\\Tagged.mp3";
-  track.length = 3600 + 2 * 60 + 5;
-  track.meta = {{"title", "MTitle"},  {"artist", "MArtist"}, {"album", "MAlbum"},
-                {"year", "1985"},     {"track", "07"},       {"genre", "Jazz"},
-                {"comment", "Fine"},  {"bitrate", "320"},    {"vbr", "1"},
-                {"srate", "48000"},   {"stereo", "1"}};
-  return track;
-}
 
 class HostFormatTest : public PluginTest {
  protected:

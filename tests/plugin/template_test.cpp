@@ -12,23 +12,8 @@ namespace {
 using namespace std::string_literals;
 using harness::Eventually;
 using harness::PluginTest;
+using harness::TaggedTrack;
 using harness::Shown;
-
-sim::Track TaggedTrack() {
-  sim::Track track;
-  track.file = "C:\\Music\\Tagged.mp3";
-  track.artist = "Artist";
-  track.title = "Song";
-  track.length = 3600 + 2 * 60 + 5;
-  track.meta = {{"title", "MTitle"},  {"artist", "MArtist"}, {"album", "MAlbum"},
-                {"year", "1985"},     {"track", "07"},       {"genre", "Jazz"},
-                {"comment", "Fine"},  {"bitrate", "320"},    {"vbr", "1"},
-                {"srate", "48000"},   {"stereo", "1"}};
-  track.sampleRateKhz = 44;
-  track.bitrate = 128;
-  track.channels = 2;
-  return track;
-}
 
 class TemplateTest : public PluginTest {
  protected:
