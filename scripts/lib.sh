@@ -32,6 +32,11 @@ apt_install() {
 # kernel) cannot execute i386 code; there the 32-bit Wine loader runs under qemu's user-mode
 # emulation, registered for i386 ELF binaries. Slower to start, the same Windows underneath.
 ensure_i386() {
+  # Read by qemu alone, so harmless where i386 code runs natively. qemu 7.2 ignores
+  # MAP_FIXED_NOREPLACE and scans its whole reserved 4 GiB at each of Wine's address-space
+  # reservations (~90 s a process); with this reservation a process starts in a few seconds.
+  # Below 0x80400000 Wine cannot map its shared user data. Child processes inherit it.
+  export QEMU_RESERVED_VA=0x81000000
   /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
   apt_install qemu-user-static
   if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
