@@ -1,6 +1,7 @@
-// The user's settings: one process-wide record, loaded from "gen_tunecrier.ini" beside the DLL
-// (section "Tunecrier") at init and after the configuration dialog's OK, and written back key by
-// key by that dialog. Only LoadSettings and the dialog change the record.
+// The user's settings: the record, its parsing, and its storage in an INI file (section
+// "Tunecrier"). The entry keeps the one record in use, loaded from "gen_tunecrier.ini" beside the
+// DLL at init and after the configuration dialog's OK; that dialog writes it back key by key.
+// Every function here works on its arguments alone.
 //
 // This header stays free of <windows.h>: the parsing below is tested natively.
 #pragma once
@@ -29,9 +30,6 @@ struct SettingsRecord {
   unsigned Volume = 0;                // speech volume level, 0..64
 };
 
-extern SettingsRecord Settings;
-extern std::string IniPath;           // ModuleDir + kIniFileName, formed at init
-
 constexpr char kIniFileName[] = "gen_tunecrier.ini";
 constexpr char kIniSection[] = "Tunecrier";
 constexpr unsigned kIniValueChars = 256;  // room for a value read from the file, terminator included
@@ -47,9 +45,9 @@ SettingsRecord ParseSettings(const KeyReader& read, unsigned hostVersion);
 // the first other character, 0 when there are none. Wraps at 32 bits instead of overflowing.
 int SettingNumber(const std::string& text);
 
-// Reads every key of IniPath into Settings.
-void LoadSettings(std::string path);
+// Reads every key of the INI file at `path` (a missing file or key gives its default).
+SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion);
 
-// Writes one key to IniPath (the configuration dialog's OK). Failures are ignored.
-void WriteSetting(const char* key, const std::string& value);
+// Writes one key to the INI file at `path` (the configuration dialog's OK). Failures are ignored.
+void WriteSetting(const std::string& path, const char* key, const std::string& value);
 inline const char* SwitchText(bool on) { return on ? "1" : "0"; }
