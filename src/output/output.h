@@ -6,14 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "output/place.h"
+
 // The whole content of the file, byte for byte (zero bytes and a byte-order mark included),
 // or the empty text when the path is empty or the file cannot be read.
 std::string ReadTextFile(const std::string& path);
-
-// Write modes, as the settings store them.
-constexpr std::uint16_t kOverwrite = 0;
-constexpr std::uint16_t kAppend = 1;
-constexpr std::uint16_t kPrepend = 2;
 
 // Where and how announcements are written: built from the settings at init and after the
 // configuration dialog's OK, and handed to every write.
@@ -29,7 +26,3 @@ void WriteOutput(const OutputTarget& target, const std::string& text);
 
 // Empties the target's file if it exists; creates none.
 void TruncateOutput(const OutputTarget& target);
-
-// Puts text into a view of oldLength + text.size() bytes whose first oldLength bytes hold the
-// old content: in front of it for prepend, behind it otherwise. Pure, for the writer and tests.
-void PlaceText(char* view, std::size_t oldLength, const std::string& text, std::uint16_t mode);
