@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host.h"
+#include "host/host.h"
 
 namespace sim {
 

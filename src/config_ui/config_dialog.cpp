@@ -1,11 +1,13 @@
-// The configuration dialog: shows the Settings as they are in memory, keeps three groups of
+// The configuration dialog: shows the settings it is given, keeps three groups of
 // controls enabled as their switches say, picks files with the common open and save dialogs,
 // opens the template and "Not Playing" files in Notepad, runs the volume dialog, and on OK
 // writes every key to the INI file.
 //
 // Lifetime: modal, from RunConfigDialog until OK (result IDOK), Cancel or the close box
-// (IDCANCEL). PendingVolume outlives it until the next opening; nothing else does. The common
-// dialogs and message boxes it opens are owned by the player's window, not by this dialog.
+// (IDCANCEL); the settings and INI path it is given are reached through DialogSettings and
+// DialogIniPath for that long. PendingVolume outlives it until the next opening; nothing else
+// does. The common dialogs and message boxes it opens are owned by the player's window, not by
+// this dialog.
 #include "config_ui/config_ui.h"
 
 #include <commctrl.h>
@@ -14,13 +16,12 @@
 
 #include <string>
 
-#include "config_ui/forms.h"
-#include "plugin/plugin.h"
+#include "base/guarded.h"
+#include "base/product.h"
+#include "config_ui/setting_forms.h"
+#include "host/module.h"
 #include "res/resource.h"
-#include "settings/settings.h"
 #include "speech/speech.h"
-
-unsigned PendingVolume = 0;
 
 namespace {
 
@@ -74,6 +75,14 @@ const NotepadEdit kNotepadEdits[] = {
     {IDC_EDIT_NOT_PLAYING, IDC_NOT_PLAYING_FILE, "A \"Not Playing\" file has not been specified."},
 };
 
+// The settings the open dialog shows and the INI file its OK writes; set by RunConfigDialog.
+SettingsRecord* DialogSettings = nullptr;
+const std::string* DialogIniPath = nullptr;
+
+// The speech volume level (0..64) that OK will save: the saved Volume when the dialog opens,
+// replaced by the volume dialog's OK.
+unsigned PendingVolume = 0;
+
 // IsSpeechAvailable as found at opening. The master switch goes by the same answer, so the
 // speech controls never come and go while the dialog is open.
 bool SpeechOffered = false;
@@ -111,51 +120,52 @@ void FillTimeouts(HWND dialog) {
   for (int seconds = kFirstTimeout; seconds <= kLastTimeout; ++seconds)
     SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(seconds).c_str()));
   // The list's own prefix search from the top: 2 selects "20"; no match selects nothing.
-  std::string timeout = std::to_string(Settings.PopupTimeout);
+  std::string timeout = std::to_string(DialogSettings->PopupTimeout);
   SendMessageA(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                reinterpret_cast<LPARAM>(timeout.c_str()));
 }
 
 void OnInitDialog(HWND dialog) {
+  SettingsRecord& settings = *DialogSettings;
   SetWindowTextA(dialog, kProductName);
   SetItemText(dialog, IDC_MAIN_GROUP,
               std::string(kProductName) + " v" + kPluginVersionText + " Configuration");
 
-  Check(dialog, IDC_ENABLE, Settings.Enabled);
-  Check(dialog, IDC_ENABLE_POPUP, Settings.PopupEnabled);
-  EnableGeneralControls(dialog, Settings.Enabled);
-  EnablePopupControls(dialog, Settings.Enabled && Settings.PopupEnabled);
+  Check(dialog, IDC_ENABLE, settings.Enabled);
+  Check(dialog, IDC_ENABLE_POPUP, settings.PopupEnabled);
+  EnableGeneralControls(dialog, settings.Enabled);
+  EnablePopupControls(dialog, settings.Enabled && settings.PopupEnabled);
 
-  Check(dialog, IDC_FLUSH_BUFFERS, Settings.FlushFileBuffers);
-  Check(dialog, IDC_INITIALIZE_OUTPUT, Settings.InitializeOutput);
-  Check(dialog, IDC_OVERWRITE, Settings.WriteMode == 0);
-  Check(dialog, IDC_APPEND, Settings.WriteMode == 1);
-  Check(dialog, IDC_PREPEND, Settings.WriteMode == 2);
+  Check(dialog, IDC_FLUSH_BUFFERS, settings.FlushFileBuffers);
+  Check(dialog, IDC_INITIALIZE_OUTPUT, settings.InitializeOutput);
+  Check(dialog, IDC_OVERWRITE, settings.WriteMode == 0);
+  Check(dialog, IDC_APPEND, settings.WriteMode == 1);
+  Check(dialog, IDC_PREPEND, settings.WriteMode == 2);
 
   FillTimeouts(dialog);
-  SetItemText(dialog, IDC_POPUP_FORMAT, Settings.PopupFormat);
-  Check(dialog, IDC_REPLACE_HYPHENS, Settings.ReplaceHyphens);
+  SetItemText(dialog, IDC_POPUP_FORMAT, settings.PopupFormat);
+  Check(dialog, IDC_REPLACE_HYPHENS, settings.ReplaceHyphens);
 
-  PendingVolume = Settings.Volume;
+  PendingVolume = settings.Volume;
 
   SpeechOffered = IsSpeechAvailable();
   if (SpeechOffered) {
-    Check(dialog, IDC_ENABLE_SPEECH, Settings.SpeechEnabled);
-    SetItemText(dialog, IDC_SPEECH_FORMAT, Settings.SpeechFormat);
-    Check(dialog, IDC_PAUSE_PLAY, Settings.PauseWhenSpeaking);
-    Check(dialog, IDC_CHANGE_VOLUME, Settings.ChangeVolumeWhenSpeaking);
-    Enable(dialog, IDC_ENABLE_SPEECH, Settings.Enabled);
-    EnableSpeechControls(dialog, Settings.SpeechEnabled && Settings.Enabled);
+    Check(dialog, IDC_ENABLE_SPEECH, settings.SpeechEnabled);
+    SetItemText(dialog, IDC_SPEECH_FORMAT, settings.SpeechFormat);
+    Check(dialog, IDC_PAUSE_PLAY, settings.PauseWhenSpeaking);
+    Check(dialog, IDC_CHANGE_VOLUME, settings.ChangeVolumeWhenSpeaking);
+    Enable(dialog, IDC_ENABLE_SPEECH, settings.Enabled);
+    EnableSpeechControls(dialog, settings.SpeechEnabled && settings.Enabled);
   } else {
     SetItemText(dialog, IDC_SPEECH_FORMAT, "");
-    Settings.SpeechEnabled = false;
+    settings.SpeechEnabled = false;
     Enable(dialog, IDC_ENABLE_SPEECH, false);
     EnableSpeechControls(dialog, false);
   }
 
-  SetItemText(dialog, IDC_TEMPLATE_FILE, Settings.TemplateFile);
-  SetItemText(dialog, IDC_NOT_PLAYING_FILE, Settings.NotPlayingFile);
-  SetItemText(dialog, IDC_OUTPUT_FILE, Settings.OutputFile);
+  SetItemText(dialog, IDC_TEMPLATE_FILE, settings.TemplateFile);
+  SetItemText(dialog, IDC_NOT_PLAYING_FILE, settings.NotPlayingFile);
+  SetItemText(dialog, IDC_OUTPUT_FILE, settings.OutputFile);
 }
 
 void OnEnable(HWND dialog) {
@@ -224,8 +234,8 @@ void Save(HWND dialog) {
   c.pause = Checked(dialog, IDC_PAUSE_PLAY);
   c.changeVolume = Checked(dialog, IDC_CHANGE_VOLUME);
   c.volume = PendingVolume;
-  for (const auto& [key, value] : SavedKeys(c)) WriteSetting(key, value);
-  Settings.Volume = PendingVolume;
+  for (const auto& [key, value] : SavedKeys(c)) WriteSetting(*DialogIniPath, key, value);
+  DialogSettings->Volume = PendingVolume;
 }
 
 void OnCommand(HWND dialog, int id) {
@@ -248,7 +258,7 @@ void OnCommand(HWND dialog, int id) {
       return;
     case IDC_CHANGE_VOLUME:
       // Also when the button is chosen already: every click asks for the level again.
-      DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_VOLUME), dialog, VolumeDialogProc, 0);
+      RunVolumeDialog(dialog, DialogSettings->Volume, PendingVolume);
       return;
   }
   for (const FilePick& pick : kFilePicks)
@@ -256,8 +266,6 @@ void OnCommand(HWND dialog, int id) {
   for (const NotepadEdit& edit : kNotepadEdits)
     if (id == edit.button) return EditInNotepad(dialog, edit);
 }
-
-}  // namespace
 
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
@@ -274,8 +282,19 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   return FALSE;
 }
 
-INT_PTR RunConfigDialog(HWND owner) {
+}  // namespace
+
+INT_PTR RunConfigDialog(HWND owner, SettingsRecord& settings, const std::string& iniPath) {
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};  // the volume slider's
   InitCommonControlsEx(&classes);
-  return DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDialogProc, 0);
+  // A dialog opened from inside this one's loop gets its own; this one gets its own back.
+  SettingsRecord* outerSettings = DialogSettings;
+  const std::string* outerIniPath = DialogIniPath;
+  DialogSettings = &settings;
+  DialogIniPath = &iniPath;
+  INT_PTR result =
+      DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDialogProc, 0);
+  DialogSettings = outerSettings;
+  DialogIniPath = outerIniPath;
+  return result;
 }

@@ -1,5 +1,6 @@
 // The configuration dialog (template 102) and the volume dialog it opens (template 110), both
-// run modally on the player's window thread. Config runs the first; the second belongs to it.
+// run modally on the player's window thread. The entry's config runs the first; the second
+// belongs to it.
 //
 // The control ids below are shared with the resource script (src/res/config_ui.rc), which
 // sees nothing past them.
@@ -52,15 +53,18 @@
 
 #ifndef RC_INVOKED
 
-// Runs the configuration dialog owned by `owner`; IDOK after the settings were saved, IDCANCEL
-// after Cancel or the close box (or -1 when the dialog could not be made).
-INT_PTR RunConfigDialog(HWND owner);
+#include <string>
 
-// The speech volume level (0..64) that the configuration dialog's OK will save: the saved
-// Volume when that dialog opens, replaced by the volume dialog's OK.
-extern unsigned PendingVolume;
+#include "settings/settings.h"
 
-INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK VolumeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the configuration dialog owned by `owner`, showing `settings`; IDOK after every key was
+// written to the INI file at `iniPath`, IDCANCEL after Cancel or the close box (or -1 when the
+// dialog could not be made). Of `settings` it changes Volume on OK, and SpeechEnabled (off)
+// when no speech engine is found.
+INT_PTR RunConfigDialog(HWND owner, SettingsRecord& settings, const std::string& iniPath);
+
+// Runs the volume dialog owned by `owner`, its slider at `level` (0..64). On OK stores the
+// chosen level in `chosen` and returns true; on Cancel leaves it and returns false.
+bool RunVolumeDialog(HWND owner, unsigned level, unsigned& chosen);
 
 #endif  // RC_INVOKED

@@ -5,7 +5,7 @@
 //
 // A text may hold zero bytes; they split it into segments that no match spans. The search
 // sees a segment only up to its zero byte, which std::string guarantees after the last one.
-#include "format/format.h"
+#include "format/text.h"
 
 #include <cstdint>
 #include <cstring>

@@ -6,8 +6,8 @@
 // the previous popup at once, makes the window and composes its image in a memory DC
 // (background bitmap, close box, text). The window's own DC, the memory DC and the bitmap live
 // until WM_DESTROY frees them: when the slide out reaches home, or when ClosePopup destroys
-// the window early (a new popup, quit). PopupWindow keeps the last handle, dead or alive; the
-// taskbar record keeps the last answer of the taskbar query for every later popup.
+// the window early (a new popup, quit). The PopupState record keeps the last handle, dead or
+// alive; LastTaskbar keeps the last answer of the taskbar query for every later popup.
 #include "notify/notify.h"
 
 #include <shellapi.h>
@@ -15,11 +15,10 @@
 
 #include <algorithm>
 
+#include "base/guarded.h"
+#include "host/module.h"
 #include "notify/geometry.h"
-#include "plugin/plugin.h"
 #include "res/resource.h"
-
-HWND PopupWindow = nullptr;
 
 namespace {
 
@@ -51,20 +50,26 @@ static_assert(sizeof(APPBARDATA) == 36, "the taskbar query takes the 36-byte rec
 static_assert(sizeof(TRACKMOUSEEVENT) == 16);
 #endif
 
-// The popup state: one instance that every popup reuses.
-HDC WindowDc = nullptr;
-HDC MemoryDc = nullptr;
-HBITMAP Background = nullptr;
-int Width = 0;
-int Height = 0;
-APPBARDATA Taskbar = {};
-notify::SlidePath Path;
-int CurrentX = 0;
-int CurrentY = 0;
-int DisplaySeconds = 0;
-bool ClosePressed = false;
-// What the window shows of the close box right now; the memory image always holds it normal.
-bool CloseShownPushed = false;
+// The popup now made and what it draws with: one record that every popup reuses.
+struct PopupState {
+  HWND window = nullptr;  // the last popup made; never cleared, so test it with IsWindow
+  HDC windowDc = nullptr;
+  HDC memoryDc = nullptr;
+  HBITMAP background = nullptr;
+  int width = 0;
+  int height = 0;
+  notify::SlidePath path;
+  int x = 0;
+  int y = 0;
+  int displaySeconds = 0;
+  bool closePressed = false;
+  // What the window shows of the close box right now; the memory image always holds it normal.
+  bool closeShownPushed = false;
+};
+
+PopupState Popup;
+// The last good answer of the taskbar query, for every later popup.
+APPBARDATA LastTaskbar = {};
 
 // A DC of the window for one drawing, released when the drawing is done.
 class ScopedWindowDc {
@@ -85,27 +90,28 @@ class ScopedWindowDc {
 notify::Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 void DrawCloseBox(HDC dc, bool pushed) {
-  notify::Box box = notify::CloseBox(Width);
+  notify::Box box = notify::CloseBox(Popup.width);
   RECT r = {box.left, box.top, box.right, box.bottom};
   DrawFrameControl(dc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | (pushed ? DFCS_PUSHED : 0));
 }
 
 // Draws the close box straight onto the window, leaving the memory image alone.
 void ShowCloseBox(HWND window, bool pushed) {
-  if (pushed == CloseShownPushed) return;
+  if (pushed == Popup.closeShownPushed) return;
   ScopedWindowDc dc(window);
   if (!dc.get()) return;
   DrawCloseBox(dc.get(), pushed);
-  CloseShownPushed = pushed;
+  Popup.closeShownPushed = pushed;
 }
 
 void Place(HWND window) {
-  SetWindowPos(window, HWND_TOPMOST, CurrentX, CurrentY, 0, 0, kPlaceFlags);
+  SetWindowPos(window, HWND_TOPMOST, Popup.x, Popup.y, 0, 0, kPlaceFlags);
 }
 
 UINT DisplayPeriodMs() {
   // A negative or huge PopupTimeout must not wrap into some other period.
-  long long ms = std::clamp<long long>(DisplaySeconds * kMsPerSecond, 0, USER_TIMER_MAXIMUM);
+  long long ms =
+      std::clamp<long long>(Popup.displaySeconds * kMsPerSecond, 0, USER_TIMER_MAXIMUM);
   return static_cast<UINT>(ms);
 }
 
@@ -113,21 +119,22 @@ void CALLBACK PopupTimerProc(HWND window, UINT, UINT_PTR timer, DWORD);
 
 // The window DC, the memory DC with the background and the close box, and the window's size.
 void DrawPopupBackground(HWND window) {
-  WindowDc = GetDC(window);
-  MemoryDc = CreateCompatibleDC(nullptr);
-  Background = nullptr;
-  int depth = GetDeviceCaps(WindowDc, PLANES) * GetDeviceCaps(WindowDc, BITSPIXEL);
+  Popup.windowDc = GetDC(window);
+  Popup.memoryDc = CreateCompatibleDC(nullptr);
+  Popup.background = nullptr;
+  int depth =
+      GetDeviceCaps(Popup.windowDc, PLANES) * GetDeviceCaps(Popup.windowDc, BITSPIXEL);
   int id = depth < kTrueColourDepth ? IDB_POPUP_8BIT : IDB_POPUP;
-  Background = static_cast<HBITMAP>(
+  Popup.background = static_cast<HBITMAP>(
       LoadImageA(PluginModule(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-  if (!Background) return;
+  if (!Popup.background) return;
   BITMAP header = {};
-  GetObjectA(Background, sizeof header, &header);
-  Width = header.bmWidth;
-  Height = header.bmHeight;
-  SelectObject(MemoryDc, Background);
-  DrawCloseBox(MemoryDc, false);
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, Width, Height, kSizeFlags);
+  GetObjectA(Popup.background, sizeof header, &header);
+  Popup.width = header.bmWidth;
+  Popup.height = header.bmHeight;
+  SelectObject(Popup.memoryDc, Popup.background);
+  DrawCloseBox(Popup.memoryDc, false);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, Popup.width, Popup.height, kSizeFlags);
 }
 
 void DrawPopupText(const std::string& text, UINT format, const char* face, int points, int weight,
@@ -152,9 +159,9 @@ void DrawPopupText(const std::string& text, UINT format, const char* face, int p
 }
 
 void OnPaint(HWND window) {
-  BitBlt(WindowDc, 0, 0, Width, Height, MemoryDc, 0, 0, SRCCOPY);
+  BitBlt(Popup.windowDc, 0, 0, Popup.width, Popup.height, Popup.memoryDc, 0, 0, SRCCOPY);
   ValidateRect(window, nullptr);
-  CloseShownPushed = false;
+  Popup.closeShownPushed = false;
 }
 
 void OnClose(HWND window) {
@@ -165,27 +172,27 @@ void OnClose(HWND window) {
 }
 
 void OnDestroy(HWND window) {
-  ClosePressed = false;
-  CloseShownPushed = false;
-  if (MemoryDc) DeleteDC(MemoryDc);
+  Popup.closePressed = false;
+  Popup.closeShownPushed = false;
+  if (Popup.memoryDc) DeleteDC(Popup.memoryDc);
   // Only now that the memory DC is gone does nothing hold the bitmap.
-  if (Background) DeleteObject(Background);
-  if (WindowDc) ReleaseDC(window, WindowDc);
-  MemoryDc = nullptr;
-  Background = nullptr;
-  WindowDc = nullptr;
+  if (Popup.background) DeleteObject(Popup.background);
+  if (Popup.windowDc) ReleaseDC(window, Popup.windowDc);
+  Popup.memoryDc = nullptr;
+  Popup.background = nullptr;
+  Popup.windowDc = nullptr;
 }
 
 void OnMouseMove(HWND window, int x, int y) {
-  if (!notify::InCloseBox(Width, x, y))
+  if (!notify::InCloseBox(Popup.width, x, y))
     ShowCloseBox(window, false);
-  else if (ClosePressed)
+  else if (Popup.closePressed)
     ShowCloseBox(window, true);
 }
 
 void OnLButtonDown(HWND window, int x, int y) {
-  if (!notify::InCloseBox(Width, x, y)) return;
-  ClosePressed = true;
+  if (!notify::InCloseBox(Popup.width, x, y)) return;
+  Popup.closePressed = true;
   ShowCloseBox(window, true);
   // The mouse is not captured: a release outside the window is never seen, so the leave
   // notification has to end the press instead.
@@ -194,15 +201,15 @@ void OnLButtonDown(HWND window, int x, int y) {
 }
 
 void OnLButtonUp(HWND window, int x, int y) {
-  if (ClosePressed) {
+  if (Popup.closePressed) {
     ShowCloseBox(window, false);
-    if (notify::InCloseBox(Width, x, y)) SendMessageA(window, WM_CLOSE, 0, 0);
+    if (notify::InCloseBox(Popup.width, x, y)) SendMessageA(window, WM_CLOSE, 0, 0);
   }
-  ClosePressed = false;
+  Popup.closePressed = false;
 }
 
 void OnMouseLeave(HWND window) {
-  ClosePressed = false;
+  Popup.closePressed = false;
   // A press that ended this way must not leave the box looking pushed.
   ShowCloseBox(window, false);
 }
@@ -244,7 +251,7 @@ INT_PTR CALLBACK PopupDialogProc(HWND window, UINT message, WPARAM, LPARAM lPara
 void OnTimer(HWND window, UINT_PTR timer) {
   switch (timer) {
     case kSlideInTimer:
-      if (!notify::SlideInStep(Path, CurrentX, CurrentY)) {
+      if (!notify::SlideInStep(Popup.path, Popup.x, Popup.y)) {
         KillTimer(window, kSlideInTimer);
         SetTimer(window, kDisplayTimer, DisplayPeriodMs(), PopupTimerProc);
       }
@@ -255,7 +262,7 @@ void OnTimer(HWND window, UINT_PTR timer) {
       SetTimer(window, kSlideOutTimer, kSlideTickMs, PopupTimerProc);
       break;
     case kSlideOutTimer:
-      if (!notify::SlideOutStep(Path, CurrentX, CurrentY)) {
+      if (!notify::SlideOutStep(Popup.path, Popup.x, Popup.y)) {
         KillTimer(window, kSlideOutTimer);
         DestroyWindow(window);
       } else {
@@ -271,22 +278,30 @@ void CALLBACK PopupTimerProc(HWND window, UINT, UINT_PTR timer, DWORD) {
   Guarded([=] { OnTimer(window, timer); });
 }
 
+// Takes the popup away at once, its timers first.
+void DestroyPopup(HWND popup) {
+  KillTimer(popup, kSlideInTimer);
+  KillTimer(popup, kDisplayTimer);
+  KillTimer(popup, kSlideOutTimer);
+  DestroyWindow(popup);
+}
+
 // Keeps the last good answer: a failed query (no shell) leaves the record as it was.
 void QueryTaskbar() {
   APPBARDATA query = {};
   query.cbSize = sizeof query;
-  if (SHAppBarMessage(ABM_GETTASKBARPOS, &query)) Taskbar = query;
+  if (SHAppBarMessage(ABM_GETTASKBARPOS, &query)) LastTaskbar = query;
 }
 
 }  // namespace
 
 void ShowPopup(std::string text, int seconds, const char* face, int points, int weight,
                UINT format) {
-  if (IsWindow(PopupWindow)) ClosePopup(PopupWindow);
+  ClosePopup();
   HWND window = CreateDialogParamA(PluginModule(), MAKEINTRESOURCEA(IDD_POPUP), nullptr,
                                    PopupDialogProc, 0);
   if (!window) return;
-  PopupWindow = window;
+  Popup.window = window;
   DrawPopupBackground(window);
 
   RECT rect = {};
@@ -295,23 +310,21 @@ void ShowPopup(std::string text, int seconds, const char* face, int points, int 
   rect.top += kTextTopInset;
   rect.right -= kTextRightInset;
   rect.bottom -= kTextBottomInset;
-  DrawPopupText(text, format, face, points, weight, rect, MemoryDc);
+  DrawPopupText(text, format, face, points, weight, rect, Popup.memoryDc);
 
   RECT desktop = {};
   if (!GetWindowRect(GetDesktopWindow(), &desktop)) return;
   QueryTaskbar();
-  Path = notify::PlanSlide(Taskbar.uEdge, BoxOf(desktop), BoxOf(Taskbar.rc), Width, Height);
-  CurrentX = Path.homeX;
-  CurrentY = Path.homeY;
+  Popup.path = notify::PlanSlide(LastTaskbar.uEdge, BoxOf(desktop), BoxOf(LastTaskbar.rc),
+                                 Popup.width, Popup.height);
+  Popup.x = Popup.path.homeX;
+  Popup.y = Popup.path.homeY;
   Place(window);
   UpdateWindow(window);
-  DisplaySeconds = seconds;
+  Popup.displaySeconds = seconds;
   SetTimer(window, kSlideInTimer, kSlideTickMs, PopupTimerProc);
 }
 
-void ClosePopup(HWND popup) {
-  KillTimer(popup, kSlideInTimer);
-  KillTimer(popup, kDisplayTimer);
-  KillTimer(popup, kSlideOutTimer);
-  DestroyWindow(popup);
+void ClosePopup() {
+  if (IsWindow(Popup.window)) DestroyPopup(Popup.window);
 }

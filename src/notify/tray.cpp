@@ -1,5 +1,6 @@
 // The tray icon: one NOTIFYICONDATAA record in its 488-byte form (balloon fields, no item
-// GUID), owned by the player's window, whose tooltip carries the player's title.
+// GUID), owned by the player's window, whose tooltip carries the title it is given. What the
+// icon's double-clicks do is the update cycle's to say (src/plugin/update.cpp).
 //
 // Lifetime: the record lives as long as the module, on the player's window thread.
 // AddTrayIcon fills it anew and loads a private copy of icon 105; the shell keeps a copy of
@@ -11,12 +12,9 @@
 
 #include <cstring>
 
-#include "plugin/host.h"
-#include "plugin/plugin.h"
+#include "base/product.h"
+#include "host/module.h"
 #include "res/resource.h"
-#include "settings/settings.h"
-
-UINT TaskbarCreatedMessage = 0;
 
 namespace {
 
@@ -25,8 +23,6 @@ constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V2_SIZE;
 constexpr UINT kTrayIconId = 0;
 constexpr int kTrayIconPixels = 16;
 constexpr UINT kAddFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-constexpr LPARAM kLeftDoubleClick = WM_LBUTTONDBLCLK;
-constexpr LPARAM kRightDoubleClick = WM_RBUTTONDBLCLK;
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(kTrayRecordSize == 488, "the shell is given the 488-byte record");
@@ -40,6 +36,8 @@ NOTIFYICONDATAA EmptyRecord() {
 }
 
 NOTIFYICONDATAA TrayRecord = EmptyRecord();
+// The registered "TaskbarCreated" message, 0 until the first AddTrayIcon.
+UINT TaskbarCreatedMessage = 0;
 
 // At most the tip's size less one byte, always terminated.
 void CopyTip(const char* text) {
@@ -50,6 +48,10 @@ void CopyTip(const char* text) {
 
 }  // namespace
 
+bool IsTaskbarCreatedMessage(UINT message) {
+  return TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage;
+}
+
 void AddTrayIcon() {
   TaskbarCreatedMessage = RegisterWindowMessageA(kTaskbarCreatedName);
   HICON earlier = TrayRecord.hIcon;
@@ -57,7 +59,7 @@ void AddTrayIcon() {
   TrayRecord.hWnd = HostWindow();
   TrayRecord.uID = kTrayIconId;
   TrayRecord.uFlags = kAddFlags;
-  TrayRecord.uCallbackMessage = TrayCallbackMessage;
+  TrayRecord.uCallbackMessage = kTrayCallbackMessage;
   CopyTip(kProductName);
   TrayRecord.hIcon = static_cast<HICON>(LoadImageA(PluginModule(), MAKEINTRESOURCEA(IDI_TRAY),
                                                    IMAGE_ICON, kTrayIconPixels, kTrayIconPixels,
@@ -78,19 +80,4 @@ void RemoveTrayIcon() {
   Shell_NotifyIconA(NIM_DELETE, &TrayRecord);
   if (TrayRecord.hIcon) DestroyIcon(TrayRecord.hIcon);
   TrayRecord.hIcon = nullptr;
-}
-
-bool HandleTrayMessage(LPARAM event) {
-  if (event == kLeftDoubleClick) {
-    if (host::PlayState() != host::kStopped && !PopupText.empty()) {
-      ShowPopup(PopupText, Settings.PopupTimeout, kPopupFontFace, kPopupFontPoints,
-                kPopupFontWeight, kPopupTextFormat);
-    }
-    return false;
-  }
-  if (event == kRightDoubleClick && host::PlayState() != host::kStopped) {
-    LastTitle.clear();
-    host::SendPlayingNotification();
-  }
-  return true;
 }

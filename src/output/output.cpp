@@ -8,8 +8,6 @@
 
 #include <windows.h>
 
-#include "settings/settings.h"
-
 namespace {
 
 class File {
@@ -86,11 +84,12 @@ std::string ReadTextFile(const std::string& path) {
   return text;
 }
 
-void WriteOutputFile(std::string path, std::string text, std::uint16_t mode) {
-  if (path.empty()) return;
-  File file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                        mode == kOverwrite ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                        nullptr));
+void WriteOutput(const OutputTarget& target, const std::string& text) {
+  if (target.path.empty()) return;
+  const std::uint16_t mode = target.mode;
+  File file(CreateFileA(target.path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                        nullptr, mode == kOverwrite ? CREATE_ALWAYS : OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return;
 
   DWORD oldLength = GetFileSize(file.get(), nullptr);
@@ -110,11 +109,11 @@ void WriteOutputFile(std::string path, std::string text, std::uint16_t mode) {
       SetFileEnd(file.get(), placed ? newLength : oldLength);
     }
   }
-  if (Settings.FlushFileBuffers) FlushFileBuffers(file.get());
+  if (target.flush) FlushFileBuffers(file.get());
 }
 
-void TruncateOutputFile() {
-  if (!Settings.InitializeOutput || Settings.OutputFile.empty()) return;
-  File file(CreateFileA(Settings.OutputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+void TruncateOutput(const OutputTarget& target) {
+  if (target.path.empty()) return;
+  File file(CreateFileA(target.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }

@@ -6,21 +6,23 @@
 #include <cstdint>
 #include <string>
 
+#include "output/place.h"
+
 // The whole content of the file, byte for byte (zero bytes and a byte-order mark included),
 // or the empty text when the path is empty or the file cannot be read.
 std::string ReadTextFile(const std::string& path);
 
-// Writes text into the output file: mode 0 replaces its content, 2 puts the text before it,
-// any other mode after it. Nothing is added between entries.
-void WriteOutputFile(std::string path, std::string text, std::uint16_t mode);
+// Where and how announcements are written: built from the settings at init and after the
+// configuration dialog's OK, and handed to every write.
+struct OutputTarget {
+  std::string path;                 // empty: no output file
+  std::uint16_t mode = kOverwrite;  // kOverwrite, kPrepend; any other mode appends
+  bool flush = false;               // flush the system's buffers after each write
+};
 
-// Empties an existing output file when InitializeOutput is on; creates none.
-void TruncateOutputFile();
+// Writes text into the target's file: overwrite replaces its content, prepend puts the text
+// before it, any other mode after it. Nothing is added between entries.
+void WriteOutput(const OutputTarget& target, const std::string& text);
 
-// Puts text into a view of oldLength + text.size() bytes whose first oldLength bytes hold the
-// old content: in front of it for prepend, behind it otherwise. Pure, for the writer and tests.
-void PlaceText(char* view, std::size_t oldLength, const std::string& text, std::uint16_t mode);
-
-constexpr std::uint16_t kOverwrite = 0;
-constexpr std::uint16_t kAppend = 1;
-constexpr std::uint16_t kPrepend = 2;
+// Empties the target's file if it exists; creates none.
+void TruncateOutput(const OutputTarget& target);

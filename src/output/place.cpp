@@ -2,7 +2,7 @@
 // tested without Windows.
 #include <cstring>
 
-#include "output/output.h"
+#include "output/place.h"
 
 void PlaceText(char* view, std::size_t oldLength, const std::string& text, std::uint16_t mode) {
   if (mode == kPrepend) {

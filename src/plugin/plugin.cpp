@@ -1,6 +1,6 @@
 // The export, the PluginHeader and the three entry points: init once after loading, config
 // when the user asks, quit once before unloading. Also the host version query and the state
-// that init and config set up.
+// that init and config set up: the settings, the output target made from them, and the texts.
 //
 // Lifetime: everything is static and lives as long as the module. Init installs the hook on
 // the player's window and, when enabled, the tray icon and the polling timer; quit takes all
@@ -9,12 +9,13 @@
 
 #include <cstdio>
 
+#include "base/guarded.h"
 #include "config_ui/config_ui.h"
 #include "notify/notify.h"
-#include "output/output.h"
-#include "plugin/host.h"
-#include "settings/settings.h"
 
+SettingsRecord Settings;
+std::string IniPath;
+OutputTarget Output;
 unsigned HostVersion = 0;
 std::string HostVersionText;
 bool PollingMode = false;
@@ -53,6 +54,12 @@ std::string FormIniPath() {
   return dir + kIniFileName;
 }
 
+// The settings from the INI file, and the output target every write goes to.
+void LoadSettingsAndTarget() {
+  Settings = LoadSettings(IniPath, HostVersion);
+  Output = {Settings.OutputFile, Settings.WriteMode, Settings.FlushFileBuffers};
+}
+
 WNDPROC CurrentHostProc() {
   return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(HostWindow(), GWLP_WNDPROC));
 }
@@ -78,14 +85,14 @@ int __cdecl Init() {
     LastTitle.clear();
     QueryHostVersion();
     IniPath = FormIniPath();
-    LoadSettings(IniPath);
+    LoadSettingsAndTarget();
     if (CurrentHostProc() != HostWindowHook) {
       PreviousHostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
           HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
     }
     if (!Settings.Enabled) return;
     ReadTexts();
-    TruncateOutputFile();
+    if (Settings.InitializeOutput) TruncateOutput(Output);
     OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
     PollingMode = HostVersion < kFirstNotifyingVersion;
     if (Settings.PopupEnabled) AddTrayIcon();
@@ -96,9 +103,9 @@ int __cdecl Init() {
 
 void __cdecl Config() {
   Guarded([] {
-    if (RunConfigDialog(GetForegroundWindow()) != IDOK) return;
+    if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK) return;
     QueryHostVersion();
-    LoadSettings(IniPath);
+    LoadSettingsAndTarget();
     if (Settings.Enabled) {
       ReadTexts();
       CurrentTitle.clear();
@@ -129,14 +136,14 @@ void __cdecl Config() {
 void __cdecl Quit() {
   Guarded([] {
     if (Settings.Enabled && Settings.PopupEnabled) RemoveTrayIcon();
-    if (IsWindow(PopupWindow)) ClosePopup(PopupWindow);
+    ClosePopup();
     // Only our own hook is taken out; one installed over it keeps the chain it built.
     if (CurrentHostProc() == HostWindowHook)
       SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviousHostProc));
     // The player unloads us next: no update timer may fire into the freed module.
     KillUpdateTimers();
     if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
-      WriteOutputFile(Settings.OutputFile, NotPlayingText, Settings.WriteMode);
+      WriteOutput(Output, NotPlayingText);
   });
 }
 

@@ -1,48 +1,29 @@
-// The plug-in's face to the player and the state its folders share.
+// The entry's own state, shared by the lifecycle (plugin.cpp) and the update cycle (update.cpp).
+// Only src/plugin includes this header: the subsystems get what they need as arguments.
 //
 // The player loads the DLL, calls winampGetGeneralPurposePlugin for the PluginHeader, fills in
 // its window and our module handle, then calls init; config whenever the user asks; quit once
 // before it unloads us. Everything here lives as long as the module and is touched only on the
-// player's window thread (the speech worker reads HostWindow() alone).
+// player's window thread.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
 
-// The record the player reads through the export. Its layout is the player's: seven 32-bit
-// fields, cdecl entry points.
-struct PluginHeader {
-  int version;
-  const char* description;
-  int(__cdecl* init)();
-  void(__cdecl* config)();
-  void(__cdecl* quit)();
-  HWND hostWindow;      // filled by the player before init
-  HINSTANCE module;     // filled by the player before init
-};
+#include "host/host.h"
+#include "output/output.h"
+#include "settings/settings.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(PluginHeader) == 28, "the player reads seven 32-bit fields");
-static_assert(offsetof(PluginHeader, description) == 4);
-static_assert(offsetof(PluginHeader, init) == 8);
-static_assert(offsetof(PluginHeader, config) == 12);
-static_assert(offsetof(PluginHeader, quit) == 16);
-static_assert(offsetof(PluginHeader, hostWindow) == 20);
-static_assert(offsetof(PluginHeader, module) == 24);
-#endif
-
-constexpr int kPluginHeaderVersion = 0x10;
 constexpr char kPluginDescription[] = "Tunecrier v2.2 [gen_tunecrier.dll]";
-constexpr char kPluginVersionText[] = "2.2";
-constexpr char kProductName[] = "Tunecrier";
 
 extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePlugin();
 
-// The player's main window and our own module, straight from the header.
-HWND HostWindow();
-HINSTANCE PluginModule();
+// The settings in use, the INI file they came from (ModuleDir + kIniFileName, formed at init)
+// and the output target made from them; all three set at init and after the dialog's OK.
+extern SettingsRecord Settings;
+extern std::string IniPath;
+extern OutputTarget Output;
 
 // Set by QueryHostVersion at init and config: 0x5000 for 5.0, and its display form "5.00".
 extern unsigned HostVersion;
@@ -55,7 +36,6 @@ extern std::string CurrentTitle;
 extern std::string LastTitle;
 extern std::string PopupText;
 
-// Shared by the lifecycle (plugin.cpp) and the update cycle (update.cpp).
 extern bool PollingMode;
 extern WNDPROC PreviousHostProc;
 extern UINT OutputUpdatedMessage;
@@ -71,28 +51,9 @@ constexpr UINT_PTR kLastRetryTimer = 10;
 constexpr UINT_PTR kPollingTimer = 11;       // every PollingInterval seconds, players before 5.0
 constexpr UINT kNotificationDelayMs = 10;
 constexpr UINT kRetryDelayMs = 200;
-constexpr unsigned kFirstNotifyingVersion = 0x5000;  // players from 5.0 notify; older ones are polled
+// Players from 5.0 notify and format titles; older ones are polled and get the expander.
+constexpr unsigned kFirstNotifyingVersion = 0x5000;
 constexpr char kOutputUpdatedMessageName[] = "TunecrierOutputFileUpdated";
 
 void CALLBACK RunUpdate(HWND window, UINT message, UINT_PTR timer, DWORD time);
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Runs f and returns its result; a C++ exception (an allocation that failed, most likely) is
-// kept inside and `fallback` returned instead. Every entry the player or the system calls goes
-// through here, so nothing ever throws into them.
-template <class F, class R>
-R Guarded(F f, R fallback) noexcept {
-  try {
-    return f();
-  } catch (...) {
-    return fallback;
-  }
-}
-
-template <class F>
-void Guarded(F f) noexcept {
-  try {
-    f();
-  } catch (...) {
-  }
-}

@@ -4,15 +4,15 @@
 // announcement: popup and tray tooltip, speech, output file and broadcast, in that order. It
 // runs only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
-// double-clicks into updates and passes every message on to the player.
+// double-clicks into updates (or the last popup again) and passes every other message on to
+// the player. The subsystems are handed the titles and texts they show.
 #include <mbstring.h>
 
+#include "base/guarded.h"
+#include "base/product.h"
 #include "format/format.h"
 #include "notify/notify.h"
-#include "output/output.h"
-#include "plugin/host.h"
 #include "plugin/plugin.h"
-#include "settings/settings.h"
 #include "speech/speech.h"
 
 std::string CurrentTitle;
@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kTitleChars = 2048;
 constexpr UINT_PTR kBroadcastWindow = 0xFFFF;  // HWND_BROADCAST: every top-level window
+// Mouse events on the tray icon, as its callback message brings them.
+constexpr LPARAM kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;
+constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 
 std::string WindowTitle(HWND window) {
   char title[kTitleChars];
@@ -45,26 +48,30 @@ void HandleStop() {
   NotPlayingWritten = true;
   PopupText.clear();
   SetTrayTip(kProductName);
-  if (!NotPlayingText.empty())
-    WriteOutputFile(Settings.OutputFile, NotPlayingText, Settings.WriteMode);
+  if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
+}
+
+void ShowPopupText() {
+  ShowPopup(PopupText, Settings.PopupTimeout, kPopupFontFace, kPopupFontPoints, kPopupFontWeight,
+            kPopupTextFormat);
 }
 
 void Announce() {
+  const TagContext tags{CurrentTitle, HostVersion, HostVersionText};
   if (Settings.PopupEnabled) {
-    PopupText = HostVersion < kFirstNotifyingVersion ? ExpandTemplate(Settings.PopupFormat)
-                                                     : FormatWithHost(Settings.PopupFormat);
+    PopupText = HostVersion < kFirstNotifyingVersion ? ExpandTemplate(Settings.PopupFormat, tags)
+                                                     : FormatWithHost(Settings.PopupFormat, tags);
     if (Settings.ReplaceHyphens) ReplaceAllNoCase(PopupText, " - ", " \x95 ");
     SetTrayTip(LastTitle);
-    ShowPopup(PopupText, Settings.PopupTimeout, kPopupFontFace, kPopupFontPoints,
-              kPopupFontWeight, kPopupTextFormat);
+    ShowPopupText();
   }
   if (Settings.SpeechEnabled) {
-    SpeakAsync(FormatWithHost(Settings.SpeechFormat), Settings.PauseWhenSpeaking,
+    SpeakAsync(FormatWithHost(Settings.SpeechFormat, tags), Settings.PauseWhenSpeaking,
                Settings.ChangeVolumeWhenSpeaking, Settings.Volume);
   }
-  std::string output = ExpandTemplate(TemplateText);
-  if (!Settings.OutputFile.empty()) {
-    WriteOutputFile(Settings.OutputFile, output, Settings.WriteMode);
+  std::string output = ExpandTemplate(TemplateText, tags);
+  if (!Output.path.empty()) {
+    WriteOutput(Output, output);
     SendNotifyMessageA(reinterpret_cast<HWND>(kBroadcastWindow), OutputUpdatedMessage, 0, 0);
   }
 }
@@ -100,19 +107,33 @@ void Update(HWND window, UINT_PTR timer) {
   Announce();
 }
 
+// A mouse event on the tray icon; false when the hook must end the message with 1. A left
+// double-click shows the last popup again, a right one announces the track again.
+bool OnTrayEvent(LPARAM event) {
+  if (event == kTrayLeftDoubleClick) {
+    if (host::PlayState() != host::kStopped && !PopupText.empty()) ShowPopupText();
+    return false;
+  }
+  if (event == kTrayRightDoubleClick && host::PlayState() != host::kStopped) {
+    LastTitle.clear();
+    host::SendPlayingNotification();
+  }
+  return true;
+}
+
 // Our part of a message the hook sees; returns whether it goes on to the player.
 bool Hook(HWND window, UINT message, LPARAM lParam) {
   if (!Settings.Enabled) return true;
   if (host::IsPlayingNotification(message, lParam)) {
     ArmUpdate(window, kNotificationTimer, kNotificationDelayMs);
-  } else if (TaskbarCreatedMessage != 0 && message == TaskbarCreatedMessage) {
+  } else if (IsTaskbarCreatedMessage(message)) {
     if (Settings.PopupEnabled) {
       AddTrayIcon();
       LastTitle.clear();
       ArmUpdate(window, kNotificationTimer, kNotificationDelayMs);
     }
-  } else if (message == TrayCallbackMessage) {
-    return HandleTrayMessage(lParam);
+  } else if (message == kTrayCallbackMessage) {
+    return OnTrayEvent(lParam);
   }
   return true;
 }

@@ -1,6 +1,6 @@
 // Turning the INI file's texts into the settings record: defaults, conversions and bounds.
 // Pure; LoadSettings (settings.cpp) supplies the profile-string reader.
-#include "settings/settings.h"
+#include "settings/parse.h"
 
 #include <cstdint>
 

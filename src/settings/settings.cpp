@@ -1,25 +1,20 @@
-// Settings and IniPath, and their storage through the system's profile-string functions. The
-// file is never parsed here: the system reads and writes it key by key, so comments, other
-// sections and other programs' keys survive.
+// Loading and writing the settings through the system's profile-string functions. The file is
+// never parsed here: the system reads and writes it key by key, so comments, other sections and
+// other programs' keys survive. Nothing is kept between calls.
 #include "settings/settings.h"
 
 #include <windows.h>
 
-#include "plugin/plugin.h"
-
-SettingsRecord Settings;
-std::string IniPath;
-
-void LoadSettings(std::string path) {
+SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion) {
   KeyReader read = [&path](const char* key, const char* fallback) {
     char value[kIniValueChars] = {};
     DWORD length = GetPrivateProfileStringA(kIniSection, key, fallback, value, sizeof value,
                                             path.c_str());
     return std::string(value, length < sizeof value ? length : sizeof value - 1);
   };
-  Settings = ParseSettings(read, HostVersion);
+  return ParseSettings(read, hostVersion);
 }
 
-void WriteSetting(const char* key, const std::string& value) {
-  WritePrivateProfileStringA(kIniSection, key, value.c_str(), IniPath.c_str());
+void WriteSetting(const std::string& path, const char* key, const std::string& value) {
+  WritePrivateProfileStringA(kIniSection, key, value.c_str(), path.c_str());
 }

@@ -19,8 +19,9 @@
 
 #include <memory>
 
-#include "plugin/host.h"
-#include "plugin/plugin.h"
+#include "base/guarded.h"
+#include "host/host.h"
+#include "speech/volume.h"
 
 // The engine's voice as far as Speak: after IUnknown come the notify-source methods, then the
 // event-source methods, then the voice's own, in the order of the engine's table. Only Speak

@@ -9,6 +9,3 @@ bool IsSpeechAvailable();
 
 // Starts a worker that speaks text and returns at once.
 void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level);
-
-// The player's volume (0..255) for a speech volume level (0..64).
-unsigned HostVolumeFromLevel(unsigned level);

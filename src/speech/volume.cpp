@@ -1,6 +1,6 @@
 // The speech volume scale: the settings' levels 0..64 on the player's volume 0..255. Pure, so
 // that the native tests compile this very file.
-#include "speech/speech.h"
+#include "speech/volume.h"
 
 namespace {
 

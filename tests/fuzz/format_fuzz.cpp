@@ -11,7 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "format/format.h"
+#include "format/tag_forms.h"
+#include "format/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The configuration dialogs' window-free forms: the volume percentage and the keys OK writes.
 #include <gtest/gtest.h>
 
-#include "config_ui/forms.h"
+#include "config_ui/setting_forms.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "format/format.h"
+#include "format/tag_forms.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "format/format.h"
+#include "format/text.h"
 
 namespace {
 

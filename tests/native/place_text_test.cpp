@@ -1,7 +1,7 @@
 // Where the writer puts a new entry inside the grown file's view.
 #include <gtest/gtest.h>
 
-#include "output/output.h"
+#include "output/place.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "settings/settings.h"
+#include "settings/parse.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "speech/speech.h"
+#include "speech/volume.h"
 
 namespace {
 

@@ -391,6 +391,30 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
                                   "the same track announced again from the new template"));
 }
 
+TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
+  WriteEnabledIni("entry", "np");
+  harness::WriteBytes(Path("new-out.txt"), "old|");
+  player.version = 0x5000;
+  StartWithoutSpeechEngine();
+  player.Play(0);
+  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "entry"; },
+                                  "the first announcement"));
+  Forget();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    SetItemText(dialog, kOutputFile, Path("new-out.txt"));
+    Click(dialog, kAppend);
+    Click(dialog, kFlushBuffers);
+    Click(dialog, kOk);
+  }));
+  EXPECT_TRUE(harness::Eventually(
+      [&] { return harness::ReadBytes(Path("new-out.txt")) == "old|entry"; },
+      "the announcement appended to the new output file"));
+  EXPECT_EQ(Calls.Count("FlushFileBuffers"), 1);
+  Stop();
+  EXPECT_TRUE(FileHolds(Path("new-out.txt"), "old|entrynp")) << "quit's text goes there too";
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "entry")) << "the old output file is left alone";
+}
+
 TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
   WriteEnabledIni("first", "", {{"PollingInterval", "2"}});
   harness::WriteBytes(Path("second.txt"), "second");

@@ -1,12 +1,39 @@
-// Typed requests to the player. Every request is WM_USER sent synchronously to the player's
-// main window with the argument in wParam and the request number in lParam; the answer is the
-// message's result. This is the only place that spells the player's message numbers; the
-// player simulator takes them from here as well.
+// The player's contract as the plug-in sees it: the header record the player reads through the
+// export, the request numbers and records, and typed requests. Every request is WM_USER sent
+// synchronously to the player's main window with the argument in wParam and the request number
+// in lParam; the answer is the message's result. This is the only file of the plug-in that
+// spells the player's message numbers and records.
 #pragma once
 
 #include <windows.h>
 
-#include "plugin/plugin.h"
+#include <cstddef>
+
+#include "host/module.h"
+
+// The record the player reads through the export. Its layout is the player's: seven 32-bit
+// fields, cdecl entry points.
+struct PluginHeader {
+  int version;
+  const char* description;
+  int(__cdecl* init)();
+  void(__cdecl* config)();
+  void(__cdecl* quit)();
+  HWND hostWindow;      // filled by the player before init
+  HINSTANCE module;     // filled by the player before init
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(PluginHeader) == 28, "the player reads seven 32-bit fields");
+static_assert(offsetof(PluginHeader, description) == 4);
+static_assert(offsetof(PluginHeader, init) == 8);
+static_assert(offsetof(PluginHeader, config) == 12);
+static_assert(offsetof(PluginHeader, quit) == 16);
+static_assert(offsetof(PluginHeader, hostWindow) == 20);
+static_assert(offsetof(PluginHeader, module) == 24);
+#endif
+
+constexpr int kPluginHeaderVersion = 0x10;
 
 namespace host {
 

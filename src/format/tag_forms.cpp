@@ -1,7 +1,7 @@
-// The small text forms of the formatters: the two length forms, "year2", and the song title
-// cut from the player's window title. Pure: the expander and the tag resolver call them, and so
-// do the unit tests.
-#include "format/format.h"
+// The small text forms of tag values: the two length forms, "year2", the song title cut from
+// the player's window title, and the words for stereo and mono. Pure: the tag table's values
+// and the update cycle call them, and so do the unit tests.
+#include "format/tag_forms.h"
 
 #include <cstdio>
 #include <cstring>

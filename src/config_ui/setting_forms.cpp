@@ -1,5 +1,6 @@
-// The dialogs' window-free forms.
-#include "config_ui/forms.h"
+// The settings in the forms the dialogs show and write: the volume level as a percentage, and
+// the INI texts of every key OK saves. Pure, so that the unit tests compile this very file.
+#include "config_ui/setting_forms.h"
 
 #include <cstdio>
 

@@ -1,5 +1,6 @@
-// What the two dialogs work out without a window: a volume level's percentage and label, and
-// the keys the configuration dialog's OK writes, in their order and encodings.
+// The settings in the forms the two dialogs show and write, worked out without a window: a
+// volume level's percentage and label, and the keys the configuration dialog's OK writes, in
+// their order and encodings.
 //
 // Free of <windows.h>, so that these are tested natively.
 #pragma once

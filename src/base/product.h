@@ -1,0 +1,6 @@
+// The product's name and version as the plug-in shows them: in the tray tooltip, the
+// configuration dialog and the %PluginVersion% tag. Constants only; any folder may include it.
+#pragma once
+
+constexpr char kProductName[] = "Tunecrier";
+constexpr char kPluginVersionText[] = "2.2";

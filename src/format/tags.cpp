@@ -1,0 +1,139 @@
+// The tag table, and the player's answers its values are made from.
+//
+// To add a tag, add its row below, at the place in the expander's order where it belongs. A
+// row's value is asked for only when a formatter meets the tag; see tags.h for what each
+// column means. Nothing is kept between calls.
+#include "format/tags.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/product.h"
+#include "host/host.h"
+
+namespace {
+
+constexpr int kAnswerBytes = 2048;
+constexpr int kDateTimeChars = 256;
+// The longest path the system knows; a file name the player leaves unterminated is cut there.
+constexpr std::size_t kFileNameChars = 32767;
+constexpr unsigned kFirstMetadataVersion = 0x2900;  // older players give playback info only
+constexpr int kHertzPerKilohertz = 1000;
+constexpr char kAlbumField[] = "album";
+
+std::string Bounded(const char* text, std::size_t size) {
+  return std::string(text, strnlen(text, size));
+}
+
+// Numbers wrap at 32 bits as the player's own do, instead of overflowing.
+int Wrapped(long long value) { return static_cast<int>(static_cast<unsigned>(value)); }
+
+// "album" and every leading part of it (the empty name included) go as request 290: a prefix
+// is what FindNoCase finds at the very start.
+bool IsAlbumRequest(const char* field) { return FindNoCase(kAlbumField, field) == kAlbumField; }
+
+// One metadata field of a file, as the player answers it (request 290 for "album", 296 for the
+// others).
+std::string ExtendedInfo(const std::string& fileName, const char* field) {
+  // Zeroed whole, so that an answer the player leaves unterminated still ends in the buffer.
+  char answer[kAnswerBytes] = {};
+  host::ExtendedInfoRequest request = {fileName.c_str(), field, answer, kAnswerBytes};
+  host::ExtendedInfo(IsAlbumRequest(request.field), &request);
+  return Bounded(answer, sizeof answer);
+}
+
+std::string TimeText() {
+  char text[kDateTimeChars];
+  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+    return std::string();
+  return Bounded(text, sizeof text);
+}
+
+std::string DateText(DWORD form) {
+  char text[kDateTimeChars];
+  if (GetDateFormatA(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
+    return std::string();
+  return Bounded(text, sizeof text);
+}
+
+// Scopes of the rows: known everywhere, or file metadata that only players from 2.9 give.
+constexpr unsigned kAll = kEverywhere;
+constexpr unsigned kMeta = kMetadataTemplates | kHostFormats;
+constexpr unsigned kOld = kPlaybackInfoTemplates;
+constexpr unsigned kHost = kHostFormats;
+
+constexpr bool kIfPresent = true;
+constexpr bool kAlways = false;
+
+constexpr TagInput kNothing = TagInput::kNothing;
+constexpr TagInput kPosition = TagInput::kPosition;
+constexpr TagInput kFile = TagInput::kFile;
+
+using In = const TagInputs&;
+
+// In the expander's order: a value a step puts in is seen by the later steps only. Rows of the
+// same name have disjoint scopes.
+constexpr Tag kTags[] = {
+    {"FullTitle", kAll, kAlways, kNothing, [](In in) { return in.context.title; }},
+    {"Length", kAll, kIfPresent, kNothing,
+     [](In) { return ShortLength(host::TrackLength()); }},
+    {"LongLength", kAll, kIfPresent, kNothing,
+     [](In) { return LongLength(host::TrackLength()); }},
+    {"PlaylistLength", kAll, kIfPresent, kNothing,
+     [](In) { return std::to_string(host::PlaylistLength()); }},
+    {"PlaylistEntry", kAll, kIfPresent, kPosition,
+     [](In in) { return std::to_string(Wrapped(in.position + 1LL)); }},
+    {"FileName", kAll, kAlways, kFile, [](In in) { return in.file; }},
+    {"Title", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "title"); }},
+    {"Artist", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "artist"); }},
+    {"Album", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "album"); }},
+    {"Year", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "year"); }},
+    {"Year2", kHost, kIfPresent, kFile,
+     [](In in) { return Year2(ExtendedInfo(in.file, "year")); }},
+    {"TrackNumber", kMeta, kIfPresent, kFile,
+     [](In in) { return ExtendedInfo(in.file, "track"); }},
+    {"Genre", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "genre"); }},
+    {"Comment", kMeta, kIfPresent, kFile,
+     [](In in) { return ExtendedInfo(in.file, "comment"); }},
+    {"Bitrate", kMeta, kIfPresent, kFile,
+     [](In in) { return ExtendedInfo(in.file, "bitrate"); }},
+    {"Bitrate", kOld, kIfPresent, kNothing, [](In) { return std::to_string(host::Bitrate()); }},
+    {"VBR", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "vbr"); }},
+    {"Samplerate", kMeta, kIfPresent, kFile,
+     [](In in) { return ExtendedInfo(in.file, "srate"); }},
+    {"Samplerate", kOld, kIfPresent, kNothing,
+     [](In) {
+       return std::to_string(Wrapped(static_cast<long long>(host::SampleRateKhz()) *
+                                     kHertzPerKilohertz));
+     }},
+    {"Mode", kMeta, kIfPresent, kFile,
+     [](In in) { return std::string(StereoFieldText(ExtendedInfo(in.file, "stereo"))); }},
+    {"Mode", kOld, kIfPresent, kNothing,
+     [](In) { return std::string(ChannelsText(host::Channels())); }},
+    {"Time", kAll, kIfPresent, kNothing, [](In) { return TimeText(); }},
+    {"LongDate", kAll, kIfPresent, kNothing, [](In) { return DateText(DATE_LONGDATE); }},
+    {"ShortDate", kAll, kIfPresent, kNothing, [](In) { return DateText(DATE_SHORTDATE); }},
+    {"WinampVersion", kAll, kAlways, kNothing, [](In in) { return in.context.hostVersionText; }},
+    {"PluginVersion", kAll, kAlways, kNothing,
+     [](In) { return std::string(kPluginVersionText); }},
+};
+
+}  // namespace
+
+TagScope TemplateScope(unsigned hostVersion) {
+  return hostVersion < kFirstMetadataVersion ? kPlaybackInfoTemplates : kMetadataTemplates;
+}
+
+std::span<const Tag> TagTable() { return kTags; }
+
+const Tag* FindHostFormatTag(const char* name) {
+  for (const Tag& tag : kTags)
+    if ((tag.scope & kHostFormats) && SameNoCase(name, tag.name)) return &tag;
+  return nullptr;
+}
+
+std::string PlaylistFileName(int position) {
+  const char* name = host::FileName(position);
+  return name ? Bounded(name, kFileNameChars) : std::string();
+}

@@ -1,0 +1,19 @@
+// Case-insensitive search and replace: the only search and substitution in the plug-in.
+//
+// Pure and free of <windows.h> (text.cpp is tested natively and fuzzed). Letters are folded
+// byte by byte, A-Z against a-z only.
+#pragma once
+
+#include <string>
+
+// Leftmost occurrence of needle in the zero-terminated haystack, ASCII letters folded; null
+// when there is none. An empty needle finds the haystack itself.
+const char* FindNoCase(const char* haystack, const char* needle);
+
+// Whether the two zero-terminated texts are equal, ASCII letters folded.
+bool SameNoCase(const char* a, const char* b);
+
+// Replaces every occurrence of needle in text (zero bytes inside it separate segments that
+// matches never span) and returns how many it replaced. A null replacement deletes. A call
+// that finds nothing leaves the text's storage untouched; one that does resizes it at most once.
+int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement);
