@@ -1,8 +1,7 @@
 // FindNoCase, ReplaceAllNoCase and ReplaceAll: the only search and substitution in the
 // plug-in. One search and one replacement do the work of both kinds: they compare bytes
 // through a map that folds letters (A-Z against a-z only; no code page or locale is asked) or
-// keeps them as they are.
-// All work on their arguments alone and keep nothing between calls.
+// keeps them as they are. All work on their arguments alone and keep nothing between calls.
 //
 // A text may hold zero bytes; they split it into segments that no match spans. The search
 // sees a segment only up to its zero byte, which std::string guarantees after the last one.
