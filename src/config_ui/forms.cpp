@@ -1,8 +1,6 @@
 // The dialogs' window-free forms.
 #include "config_ui/forms.h"
 
-#include <cstdio>
-
 namespace {
 
 const char* Switch(bool on) { return on ? "1" : "0"; }
@@ -26,11 +24,7 @@ const char* WhenSpeakingText(bool pause, bool changeVolume) {
 
 unsigned VolumePercent(unsigned level) { return level * 100 / kMaxVolumeLevel; }
 
-std::string VolumeLabel(unsigned level) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u%%", VolumePercent(level));
-  return text;
-}
+std::string VolumeLabel(unsigned level) { return std::to_string(VolumePercent(level)) + "%"; }
 
 std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
   return {
