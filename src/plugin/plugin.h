@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "version.h"
+
 // The record the player reads through the export. Its layout is the player's: seven 32-bit
 // fields, cdecl entry points.
 struct PluginHeader {
@@ -34,8 +36,9 @@ static_assert(offsetof(PluginHeader, module) == 24);
 #endif
 
 constexpr int kPluginHeaderVersion = 0x10;
-constexpr char kPluginDescription[] = "Tunecrier v2.2 [gen_tunecrier.dll]";
-constexpr char kPluginVersionText[] = "2.2";
+constexpr char kPluginDescription[] =
+    "Tunecrier v" TUNECRIER_SHORT_VERSION " [gen_tunecrier.dll]";
+constexpr char kPluginVersionText[] = TUNECRIER_SHORT_VERSION;
 constexpr char kProductName[] = "Tunecrier";
 
 extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePlugin();
