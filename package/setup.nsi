@@ -60,7 +60,9 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 the Tunecrier developers. M
 !include FileFunc.nsh
 
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will copy ${PRODUCT} into the Plugins folder of your ${PLAYER}.$\r$\n$\r$\nChoose the folder where ${PLAYER} is installed, the one that holds ${PLAYER_EXE}; Next stays unavailable until it does."
+!define MUI_PAGE_HEADER_TEXT "Choose ${PLAYER}'s folder"
+!define MUI_PAGE_HEADER_SUBTEXT "${PRODUCT} ${VERSION} goes into its Plugins folder."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will copy ${PRODUCT} into the Plugins folder of your ${PLAYER}.$\r$\n$\r$\nChoose the folder where ${PLAYER} is installed, the one that holds ${PLAYER_EXE}; Install stays unavailable until it does."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "${PLAYER} folder"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
