@@ -25,8 +25,6 @@ std::string NotPlayingText;
 
 namespace {
 
-constexpr DWORD kModulePathChars = 512;
-
 int __cdecl Init();
 void __cdecl Config();
 void __cdecl Quit();
@@ -51,16 +49,6 @@ void QueryHostVersion() {
   // "%X.%X%X" of the three parts, written without the runtime's printf (see format/forms.cpp).
   HostVersionText = UpperHex(HostVersion >> 12) + "." + UpperHex((HostVersion >> 8) & 0xF) +
                     UpperHex(HostVersion & 0xFF);
-}
-
-// ModuleDir (everything up to and including the last backslash) + the INI file's name.
-std::string FormIniPath() {
-  char path[kModulePathChars] = {};
-  DWORD length = GetModuleFileNameA(PluginModule(), path, sizeof path);
-  std::string dir(path, length < sizeof path ? length : 0);
-  std::size_t slash = dir.rfind('\\');
-  dir.erase(slash == std::string::npos ? 0 : slash + 1);
-  return dir + kIniFileName;
 }
 
 // The settings from the INI file, and the output target every write goes to.
@@ -93,7 +81,7 @@ int __cdecl Init() {
     CurrentTitle.clear();
     LastTitle.clear();
     QueryHostVersion();
-    IniPath = FormIniPath();
+    IniPath = FindIniPath(HostVersion);
     LoadSettingsAndTarget();
     if (CurrentHostProc() != HostWindowHook) {
       PreviousHostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
