@@ -1,6 +1,10 @@
 // Where the settings are kept: IniPath, formed at init. The INI file beside the DLL while this
 // user can write it; else the one in the folder the player keeps its own settings in, which
 // the player names when asked (settings/location.cpp probes and seeds). Nothing is kept here.
+//
+// The choice is made once, at init, and kept until quit, like the settings loaded from it: the
+// dialog always saves to the file the running settings came from, and a save that fails there
+// says so. Choosing again at config could switch files between two saves of one session.
 #include "plugin/plugin.h"
 
 namespace {
