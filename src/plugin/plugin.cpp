@@ -81,7 +81,7 @@ int __cdecl Init() {
     CurrentTitle.clear();
     LastTitle.clear();
     QueryHostVersion();
-    IniPath = FindIniPath(HostVersion);
+    IniPath = FindIniPath(HostVersion, "");
     LoadSettingsAndTarget();
     if (CurrentHostProc() != HostWindowHook) {
       PreviousHostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
@@ -100,6 +100,7 @@ int __cdecl Init() {
 
 void __cdecl Config() {
   Guarded([] {
+    IniPath = FindIniPath(HostVersion, IniPath);
     if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK) return;
     QueryHostVersion();
     LoadSettingsAndTarget();

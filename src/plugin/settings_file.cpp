@@ -2,9 +2,11 @@
 // user can write it; else the one in the folder the player keeps its own settings in, which
 // the player names when asked (settings/location.cpp probes and seeds). Nothing is kept here.
 //
-// The choice is made once, at init, and kept until quit, like the settings loaded from it: the
-// dialog always saves to the file the running settings came from, and a save that fails there
-// says so. Choosing again at config could switch files between two saves of one session.
+// The choice is made at init. Config checks it again before the dialog opens, but moves only
+// away from a file that can no longer be written (made read-only while the player ran): the
+// new file then starts as a copy of that one, which the running settings came from. Moving
+// back to a file beside the DLL that has become writable would bring back values older than
+// the ones in use.
 #include "plugin/plugin.h"
 
 namespace {
@@ -69,7 +71,8 @@ std::string PlayerSettingsFolder(unsigned hostVersion) {
 
 }  // namespace
 
-std::string FindIniPath(unsigned hostVersion) {
+std::string FindIniPath(unsigned hostVersion, const std::string& inUse) {
+  if (!inUse.empty() && CanWriteSettings(inUse)) return inUse;
   std::string beside = BesideIniPath();
   if (CanWriteSettings(beside)) return beside;
   return StandInSettings(PlayerSettingsFolder(hostVersion), beside);
