@@ -26,6 +26,15 @@ void CopyAnswer(const std::string& text, char* buffer, int size, bool terminate)
   buffer[n] = '\0';
 }
 
+// The text in the code page, '?' for what it cannot spell, as the player's narrow answers are.
+std::string CodePageText(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(n > 0 ? n : 1, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), n, nullptr, nullptr);
+  narrow.resize(narrow.size() - 1);
+  return narrow;
+}
+
 }  // namespace
 
 Player::Player(unsigned version_) : version(version_) {
@@ -181,6 +190,13 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
       return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
     case IPC_FORMAT_TITLE:
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
+    case IPC_GETINIDIRECTORY:
+      if (version < 0x2900 || iniDirectory.empty()) return 0;
+      iniDirectoryAnswer_ = CodePageText(iniDirectory);
+      return reinterpret_cast<LRESULT>(iniDirectoryAnswer_.c_str());
+    case IPC_GETINIDIRECTORYW:
+      if (version < 0x5058 || iniDirectory.empty()) return 0;
+      return reinterpret_cast<LRESULT>(iniDirectory.c_str());
     default:
       return 0;
   }

@@ -78,6 +78,9 @@ class Player {
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
+  // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
+  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
+  std::wstring iniDirectory;
 
   // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
   void Play(int index);
@@ -127,6 +130,7 @@ class Player {
   HMODULE module_ = nullptr;
   winampGeneralPurposePlugin* header_ = nullptr;
   std::string fileNameAnswer_;
+  std::string iniDirectoryAnswer_;
 };
 
 // Dispatches this thread's messages until done() holds or timeoutMs have passed; returns

@@ -39,6 +39,11 @@ constexpr LPARAM IPC_GET_EXTENDED_FILE_INFO_HOOKABLE = 296;
 // Title formatting: wParam points to a waFormatTitle.
 constexpr LPARAM IPC_FORMAT_TITLE = 297;
 
+// The folder the player keeps its own settings (winamp.ini) in: answers a char* (2.9 and
+// later) or a wchar_t* (5.58 and later) the player owns.
+constexpr LPARAM IPC_GETINIDIRECTORY = 335;
+constexpr LPARAM IPC_GETINIDIRECTORYW = 1335;
+
 // Notifications the player sends its own window (where plug-ins that subclass it see them).
 constexpr LPARAM IPC_PLAYING_FILE = 3003;  // a file has started playing (5.0 and later)
 
