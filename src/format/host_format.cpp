@@ -67,7 +67,8 @@ char* __cdecl ResolveHostTag(char* tag, void*) {
 void __cdecl ReleaseHostTag(char*, void*) {}
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
-  ReplaceAllNoCase(format, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters.
+  ReplaceAll(format, "\\n", "\n");
   // Zeroed whole, so that a text the player leaves unterminated still ends in the buffer.
   char out[kFormattedBytes] = {};
   PendingFormat pending{context, {}};

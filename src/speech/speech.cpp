@@ -18,6 +18,8 @@
 #include <objbase.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "base/guarded.h"
 #include "host/host.h"
@@ -208,10 +210,14 @@ bool IsSpeechAvailable() {
 void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level) {
   // A failure here leaves out the speech alone; the update goes on with its output file.
   Guarded([&] {
+    // Nothing to say (a format that gives nothing, a player that formats nothing): the player
+    // is not paused or turned down around silence.
+    std::wstring wide = WideText(text);
+    if (wide.empty()) return;
     CLSID classId;
     if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;
     auto job = std::make_unique<SpeechJob>(
-        SpeechJob{WideText(text), classId, pauseHost, changeVolume, level});
+        SpeechJob{std::move(wide), classId, pauseHost, changeVolume, level});
     HMODULE module = OwnModule(0);  // the worker's reference
     if (!module) return;
     HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);

@@ -7,5 +7,5 @@
 // Whether the system knows the speech engine's ProgID. Asked afresh on every call.
 bool IsSpeechAvailable();
 
-// Starts a worker that speaks text and returns at once.
+// Starts a worker that speaks text and returns at once; an empty text starts nothing.
 void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level);
