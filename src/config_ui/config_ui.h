@@ -59,10 +59,10 @@
 #include "settings/settings.h"
 
 // Runs the configuration dialog owned by `owner`, showing `settings` and, in small text, the
-// INI file at `iniPath`; IDOK after every key was written to that file, IDCANCEL after Cancel
-// or the close box (or -1 when the dialog could not be made). An OK whose writes fail says so
-// in a message box and leaves the dialog open. Of `settings` it changes Volume on a saving OK,
-// and SpeechEnabled (off) when no speech engine is found.
+// INI file at `iniPath`; IDOK after every key it offered was written to that file, IDCANCEL
+// after Cancel or the close box (or -1 when the dialog could not be made). An OK whose writes
+// fail says so in a message box and leaves the dialog open. Of `settings` it changes Volume on
+// a saving OK, and SpeechEnabled (off) when no speech engine is found.
 INT_PTR RunConfigDialog(HWND owner, SettingsRecord& settings, const std::string& iniPath);
 
 // Runs the volume dialog owned by `owner`, its slider at `level` (0..64). On OK stores the

@@ -28,7 +28,7 @@ unsigned VolumePercent(unsigned level) { return level * 100 / kMaxVolumeLevel; }
 std::string VolumeLabel(unsigned level) { return std::to_string(VolumePercent(level)) + "%"; }
 
 std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
-  return {
+  std::vector<SavedKey> keys = {
       {"Enabled", Switch(c.enabled)},
       {"FlushFileBuffers", Switch(c.flushBuffers)},
       {"WriteMode", WriteModeText(c.append, c.prepend)},
@@ -37,12 +37,15 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
       {"NotPlayingFile", c.notPlayingFile},
       {"OutputFile", c.outputFile},
       {"PopupEnabled", Switch(c.popupEnabled)},
-      {"PopupTimeout", c.popupTimeout},
-      {"PopupFormat", c.popupFormat},
-      {"ReplaceHyphens", Switch(c.replaceHyphens)},
-      {"SpeechEnabled", Switch(c.speechEnabled)},
-      {"SpeechFormat", c.speechFormat},
-      {"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)},
-      {"Volume", std::to_string(c.volume)},
   };
+  if (!c.popupTimeout.empty()) keys.push_back({"PopupTimeout", c.popupTimeout});
+  keys.push_back({"PopupFormat", c.popupFormat});
+  keys.push_back({"ReplaceHyphens", Switch(c.replaceHyphens)});
+  if (c.speechOffered) {
+    keys.push_back({"SpeechEnabled", Switch(c.speechEnabled)});
+    keys.push_back({"SpeechFormat", c.speechFormat});
+    keys.push_back({"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)});
+    keys.push_back({"Volume", std::to_string(c.volume)});
+  }
+  return keys;
 }

@@ -19,7 +19,8 @@ unsigned VolumePercent(unsigned level);
 // The percentage as the volume dialog shows it: "21%".
 std::string VolumeLabel(unsigned level);
 
-// The configuration dialog's controls as OK reads them, enabled or not.
+// The configuration dialog's controls as OK reads them, enabled or not, and whether the speech
+// controls were offered at all.
 struct ConfigChoices {
   bool enabled = false;
   bool flushBuffers = false;
@@ -38,9 +39,12 @@ struct ConfigChoices {
   bool pause = false;
   bool changeVolume = false;
   unsigned volume = 0;
+  bool speechOffered = true;  // false without a speech engine: the four above were not shown
 };
 
 using SavedKey = std::pair<const char*, std::string>;
 
-// Every key OK writes, in the order it writes them. PollingInterval is never among them.
+// Every key OK writes, in the order it writes them. A key whose control offered nothing (no
+// timeout entry chosen; the speech keys and Volume without a speech engine) is left out, so the
+// file keeps its value. PollingInterval is never among them.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

@@ -10,8 +10,8 @@
 // the handle closes, even if the process dies first. A probe key written and deleted again
 // would rewrite the user's file twice and leave a file with an empty section where there was
 // none; comparing the folder's access rights with the user's token would miss the read-only
-// attribute, network shares and virtualised folders. The probe costs one or two opens, once
-// at init.
+// attribute, network shares and virtualised folders. The probe costs one or two opens, at
+// init and when the configuration dialog opens.
 #include "settings/settings.h"
 
 #include <windows.h>

@@ -3,8 +3,8 @@
 // use, loaded from "gen_tunecrier.ini" at init and after the configuration dialog's OK; that
 // dialog writes it back key by key. The file is the one beside the DLL, or, where this user
 // cannot write that one, the one in the player's settings folder (location.cpp); the entry
-// picks it once, at init. Every function here works on its arguments alone. Free of
-// <windows.h>.
+// picks it at init and checks it again at config. Every function here works on its arguments
+// alone. Free of <windows.h>.
 #pragma once
 
 #include <string>
@@ -13,10 +13,12 @@
 
 constexpr char kIniFileName[] = "gen_tunecrier.ini";
 constexpr char kIniSection[] = "Tunecrier";
-// Room for a value read from the file, terminator included.
-constexpr unsigned kIniValueChars = 256;
+// Room for a value read from the file, terminator included: as much as the configuration
+// dialog writes. A value that fills it may have been cut, so it is not used.
+constexpr unsigned kIniValueChars = 512;
 
-// Reads every key of the INI file at `path` (a missing file or key gives its default).
+// Reads every key of the INI file at `path` (a missing file or key gives its default, and so
+// does a value too long for kIniValueChars).
 SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion);
 
 // Writes one key to the INI file at `path` (the configuration dialog's OK); false when the
