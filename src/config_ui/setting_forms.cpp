@@ -34,7 +34,7 @@ std::string VolumeLabel(unsigned level) {
 }
 
 std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
-  return {
+  std::vector<SavedKey> keys = {
       {"Enabled", Switch(c.enabled)},
       {"FlushFileBuffers", Switch(c.flushBuffers)},
       {"WriteMode", WriteModeText(c.append, c.prepend)},
@@ -51,4 +51,6 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
       {"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)},
       {"Volume", std::to_string(c.volume)},
   };
+  if (c.textEncoding) keys.push_back({"TextEncoding", std::to_string(*c.textEncoding)});
+  return keys;
 }

@@ -5,6 +5,7 @@
 // Free of <windows.h>, so that these are tested natively.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,9 +39,13 @@ struct ConfigChoices {
   bool pause = false;
   bool changeVolume = false;
   unsigned volume = 0;
+  // The text encoding list's chosen entry, which is the setting's number; none when the list
+  // offered nothing to choose, and then the key is kept as it is.
+  std::optional<unsigned> textEncoding;
 };
 
 using SavedKey = std::pair<const char*, std::string>;
 
-// Every key OK writes, in the order it writes them. PollingInterval is never among them.
+// Every key OK writes, in the order it writes them. PollingInterval is never among them;
+// TextEncoding comes last, and only when chosen.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);
