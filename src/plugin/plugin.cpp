@@ -11,6 +11,7 @@
 
 #include "base/guarded.h"
 #include "config_ui/config_ui.h"
+#include "encoding/encoding.h"
 #include "notify/notify.h"
 
 SettingsRecord Settings;
@@ -64,9 +65,16 @@ WNDPROC CurrentHostProc() {
   return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(HostWindow(), GWLP_WNDPROC));
 }
 
+// The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  TemplateText = ReadTextFile(Settings.TemplateFile);
-  NotPlayingText = ReadTextFile(Settings.NotPlayingFile);
+  TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
+  NotPlayingText = DecodeFile(ReadTextFile(Settings.NotPlayingFile), Settings.TextEncoding);
+}
+
+// The last popup's text, kept for the tray's left double-click, in a new encoding.
+std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
+  if (IsUnicode(from) == IsUnicode(to)) return text;
+  return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
 void StartPolling() {
@@ -95,7 +103,7 @@ int __cdecl Init() {
     if (Settings.InitializeOutput) TruncateOutput(Output);
     OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
     PollingMode = HostVersion < kFirstNotifyingVersion;
-    if (Settings.PopupEnabled) AddTrayIcon();
+    if (Settings.PopupEnabled) AddTrayIcon(Settings.TextEncoding);
     if (PollingMode) StartPolling();
   });
   return 0;
@@ -105,7 +113,9 @@ void __cdecl Config() {
   Guarded([] {
     if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK) return;
     QueryHostVersion();
+    const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
+    PopupText = Reencoded(PopupText, before, Settings.TextEncoding);
     if (Settings.Enabled) {
       ReadTexts();
       CurrentTitle.clear();
@@ -113,7 +123,7 @@ void __cdecl Config() {
       OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
       PollingMode = HostVersion < kFirstNotifyingVersion;
       if (Settings.PopupEnabled)
-        AddTrayIcon();
+        AddTrayIcon(Settings.TextEncoding);
       else
         RemoveTrayIcon();
       if (PollingMode) {
