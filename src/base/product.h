@@ -2,5 +2,7 @@
 // configuration dialog and the %PluginVersion% tag. Constants only; any folder may include it.
 #pragma once
 
+#include "version.h"
+
 constexpr char kProductName[] = "Tunecrier";
-constexpr char kPluginVersionText[] = "2.2";
+constexpr char kPluginVersionText[] = TUNECRIER_SHORT_VERSION;

@@ -2,8 +2,6 @@
 // the INI texts of every key OK saves. Pure, so that the unit tests compile this very file.
 #include "config_ui/setting_forms.h"
 
-#include <cstdio>
-
 namespace {
 
 const char* Switch(bool on) { return on ? "1" : "0"; }
@@ -27,11 +25,7 @@ const char* WhenSpeakingText(bool pause, bool changeVolume) {
 
 unsigned VolumePercent(unsigned level) { return level * 100 / kMaxVolumeLevel; }
 
-std::string VolumeLabel(unsigned level) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u%%", VolumePercent(level));
-  return text;
-}
+std::string VolumeLabel(unsigned level) { return std::to_string(VolumePercent(level)) + "%"; }
 
 std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
   std::vector<SavedKey> keys = {

@@ -3,7 +3,6 @@
 // and the update cycle call them, and so do the unit tests.
 #include "format/tag_forms.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -26,28 +25,29 @@ Parts Split(int seconds) {
 
 const char* Plural(int n) { return n == 1 ? "" : "s"; }
 
+// Decimal as "%02d" writes it: at least two characters, so 5 is "05" and -5 stays "-5". Built
+// from std::to_string because the runtime's printf family alone would add a tenth to the DLL.
+std::string TwoDigits(int n) {
+  std::string text = std::to_string(n);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+std::string Count(int n, const char* unit) { return std::to_string(n) + " " + unit + Plural(n); }
+
 }  // namespace
 
 std::string ShortLength(int seconds) {
   const Parts p = Split(seconds);
-  char text[64];
   if (p.hours != 0)
-    std::snprintf(text, sizeof text, "%d:%02d:%02d", p.hours, p.minutes, p.seconds);
-  else
-    std::snprintf(text, sizeof text, "%d:%02d", p.minutes, p.seconds);
-  return text;
+    return std::to_string(p.hours) + ":" + TwoDigits(p.minutes) + ":" + TwoDigits(p.seconds);
+  return std::to_string(p.minutes) + ":" + TwoDigits(p.seconds);
 }
 
 std::string LongLength(int seconds) {
   const Parts p = Split(seconds);
-  char text[128];
-  if (p.hours != 0)
-    std::snprintf(text, sizeof text, "%d Hour%s, %d Minute%s, %d Second%s", p.hours,
-                  Plural(p.hours), p.minutes, Plural(p.minutes), p.seconds, Plural(p.seconds));
-  else
-    std::snprintf(text, sizeof text, "%d Minute%s, %d Second%s", p.minutes, Plural(p.minutes),
-                  p.seconds, Plural(p.seconds));
-  return text;
+  std::string minutesAndSeconds = Count(p.minutes, "Minute") + ", " + Count(p.seconds, "Second");
+  if (p.hours != 0) return Count(p.hours, "Hour") + ", " + minutesAndSeconds;
+  return minutesAndSeconds;
 }
 
 std::string Year2(std::string year) {

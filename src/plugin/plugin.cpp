@@ -7,8 +7,6 @@
 // of it away again, timers included, so nothing can call into an unloaded module.
 #include "plugin/plugin.h"
 
-#include <cstdio>
-
 #include "base/guarded.h"
 #include "config_ui/config_ui.h"
 #include "encoding/encoding.h"
@@ -37,12 +35,23 @@ void __cdecl Quit();
 PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Quit, nullptr,
                        nullptr};
 
+// Hexadecimal as "%X" writes it.
+std::string UpperHex(unsigned n) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  constexpr unsigned kBase = sizeof kDigits - 1;
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[n % kBase]);
+    n /= kBase;
+  } while (n != 0);
+  return text;
+}
+
 void QueryHostVersion() {
   HostVersion = host::Version();
-  char text[16];
-  std::snprintf(text, sizeof text, "%X.%X%X", HostVersion >> 12, (HostVersion >> 8) & 0xF,
-                HostVersion & 0xFF);
-  HostVersionText = text;
+  // "%X.%X%X" of the three parts, written without the runtime's printf (see format/forms.cpp).
+  HostVersionText = UpperHex(HostVersion >> 12) + "." + UpperHex((HostVersion >> 8) & 0xF) +
+                    UpperHex(HostVersion & 0xFF);
 }
 
 // ModuleDir (everything up to and including the last backslash) + the INI file's name.

@@ -14,8 +14,10 @@
 #include "host/host.h"
 #include "output/output.h"
 #include "settings/settings.h"
+#include "version.h"
 
-constexpr char kPluginDescription[] = "Tunecrier v2.2 [gen_tunecrier.dll]";
+constexpr char kPluginDescription[] =
+    "Tunecrier v" TUNECRIER_SHORT_VERSION " [gen_tunecrier.dll]";
 
 extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePlugin();
 
