@@ -128,7 +128,8 @@ wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void*) {
 void __cdecl ReleaseHostTagW(wchar_t*, void*) {}
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
-  ReplaceAllNoCase(format, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters.
+  ReplaceAll(format, "\\n", "\n");
   if (!IsUnicode(context.encoding)) return FormatAnsi(std::move(format), context, false);
   if (context.hostVersion >= host::kFirstWideFormatVersion) {
     std::string formatted = FormatWide(format, context);

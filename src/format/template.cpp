@@ -19,7 +19,8 @@ bool Has(const std::string& text, const char* tag) {
 }  // namespace
 
 std::string ExpandTemplate(std::string text, const TagContext& context) {
-  ReplaceAllNoCase(text, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters.
+  ReplaceAll(text, "\\n", "\n");
   const unsigned scope = TemplateScope(context.hostVersion);
   TagInputs inputs{context, 0, {}};
   bool positionAsked = false;

@@ -1,7 +1,7 @@
-// FindNoCase and ReplaceAllNoCase: the only search and substitution in the plug-in.
-//
-// Letters are folded byte by byte, A-Z against a-z only; no code page or locale is asked.
-// Both work on their arguments alone and keep nothing between calls.
+// FindNoCase, ReplaceAllNoCase and ReplaceAll: the only search and substitution in the
+// plug-in. One search and one replacement do the work of both kinds: they compare bytes
+// through a map that folds letters (A-Z against a-z only; no code page or locale is asked) or
+// keeps them as they are. All work on their arguments alone and keep nothing between calls.
 //
 // A text may hold zero bytes; they split it into segments that no match spans. The search
 // sees a segment only up to its zero byte, which std::string guarantees after the last one.
@@ -17,36 +17,20 @@ inline unsigned char Fold(unsigned char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
-// Calls hit(offset) for every match in text[0, length), leftmost first and never overlapping,
-// segment by segment. text[length] must be a zero byte.
-template <class Hit>
-int ForEachHit(const char* text, std::size_t length, const char* needle, std::size_t needleLength,
-               Hit hit) {
-  int count = 0;
-  std::size_t segment = 0;
-  while (segment < length) {
-    const char* from = text + segment;
-    while (const char* found = FindNoCase(from, needle)) {
-      hit(static_cast<std::size_t>(found - text));
-      ++count;
-      from = found + needleLength;
-    }
-    segment = static_cast<std::size_t>(from - text) + std::strlen(from) + 1;
-  }
-  return count;
-}
+inline unsigned char Keep(unsigned char c) { return c; }
 
-}  // namespace
+using ByteMap = unsigned char (*)(unsigned char);
 
-const char* FindNoCase(const char* haystack, const char* needle) {
+template <ByteMap Map>
+const char* Find(const char* haystack, const char* needle) {
   if (!haystack) return nullptr;
   if (!needle || !*needle) return haystack;
-  const unsigned char first = Fold(static_cast<unsigned char>(*needle));
+  const unsigned char first = Map(static_cast<unsigned char>(*needle));
   for (const char* start = haystack; *start; ++start) {
-    if (Fold(static_cast<unsigned char>(*start)) != first) continue;
+    if (Map(static_cast<unsigned char>(*start)) != first) continue;
     const char* h = start + 1;
     const char* n = needle + 1;
-    while (*n && *h && Fold(static_cast<unsigned char>(*h)) == Fold(static_cast<unsigned char>(*n))) {
+    while (*n && *h && Map(static_cast<unsigned char>(*h)) == Map(static_cast<unsigned char>(*n))) {
       ++h;
       ++n;
     }
@@ -57,23 +41,34 @@ const char* FindNoCase(const char* haystack, const char* needle) {
   return nullptr;
 }
 
-bool SameNoCase(const char* a, const char* b) {
-  if (!a || !b) return a == b;
-  while (*a && Fold(static_cast<unsigned char>(*a)) == Fold(static_cast<unsigned char>(*b))) {
-    ++a;
-    ++b;
+// Calls hit(offset) for every match in text[0, length), leftmost first and never overlapping,
+// segment by segment. text[length] must be a zero byte.
+template <ByteMap Map, class Hit>
+int ForEachHit(const char* text, std::size_t length, const char* needle, std::size_t needleLength,
+               Hit hit) {
+  int count = 0;
+  std::size_t segment = 0;
+  while (segment < length) {
+    const char* from = text + segment;
+    while (const char* found = Find<Map>(from, needle)) {
+      hit(static_cast<std::size_t>(found - text));
+      ++count;
+      from = found + needleLength;
+    }
+    segment = static_cast<std::size_t>(from - text) + std::strlen(from) + 1;
   }
-  return *a == *b;
+  return count;
 }
 
-int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement) {
+template <ByteMap Map>
+int Replace(std::string& text, const char* needle, const char* replacement) {
   if (!needle || !*needle || text.empty()) return 0;
   const std::size_t n = std::strlen(needle);
   const std::size_t r = replacement ? std::strlen(replacement) : 0;
   const std::size_t length = text.size();
 
   // Counting first: a text without hits is neither copied nor reallocated.
-  const int count = ForEachHit(text.c_str(), length, needle, n, [](std::size_t) {});
+  const int count = ForEachHit<Map>(text.c_str(), length, needle, n, [](std::size_t) {});
   if (count == 0) return 0;
 
   const std::uint64_t grown = static_cast<std::uint64_t>(length) +
@@ -95,7 +90,7 @@ int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacem
   const char* source = base + offset;
   std::size_t from = 0;  // in source
   std::size_t to = 0;    // in base
-  ForEachHit(source, length, needle, n, [&](std::size_t hit) {
+  ForEachHit<Map>(source, length, needle, n, [&](std::size_t hit) {
     std::memmove(base + to, source + from, hit - from);
     to += hit - from;
     if (r) std::memcpy(base + to, replacement, r);
@@ -105,4 +100,27 @@ int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacem
   std::memmove(base + to, source + from, length - from);
   text.resize(static_cast<std::size_t>(newLength));
   return count;
+}
+
+}  // namespace
+
+const char* FindNoCase(const char* haystack, const char* needle) {
+  return Find<Fold>(haystack, needle);
+}
+
+bool SameNoCase(const char* a, const char* b) {
+  if (!a || !b) return a == b;
+  while (*a && Fold(static_cast<unsigned char>(*a)) == Fold(static_cast<unsigned char>(*b))) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement) {
+  return Replace<Fold>(text, needle, replacement);
+}
+
+int ReplaceAll(std::string& text, const char* needle, const char* replacement) {
+  return Replace<Keep>(text, needle, replacement);
 }

@@ -1,4 +1,5 @@
-// Case-insensitive search and replace: the only search and substitution in the plug-in.
+// Search and replace, case-insensitive and exact: the only search and substitution in the
+// plug-in.
 //
 // Pure and free of <windows.h> (text.cpp is tested natively and fuzzed). Letters are folded
 // byte by byte, A-Z against a-z only.
@@ -17,3 +18,7 @@ bool SameNoCase(const char* a, const char* b);
 // matches never span) and returns how many it replaced. A null replacement deletes. A call
 // that finds nothing leaves the text's storage untouched; one that does resizes it at most once.
 int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement);
+
+// As ReplaceAllNoCase, but every byte matches only itself: a backslash and n leave a
+// backslash and N alone.
+int ReplaceAll(std::string& text, const char* needle, const char* replacement);

@@ -31,10 +31,8 @@ EncodedWrite PlanWrite(const std::string& text, Encoding encoding, std::uint16_t
   } else {
     write.bytes = text;
   }
-  if (mode != kPrepend) {
-    write.at = oldLength;
-    return write;
-  }
+  write.at = EntryOffset(oldLength, mode);
+  if (mode != kPrepend) return write;
   // Prepend: a mark the file starts with stays first; the text goes in after it.
   const std::string_view mark = MarkOf(encoding);
   const bool marked = !mark.empty() && oldLength >= mark.size() &&

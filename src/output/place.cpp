@@ -4,12 +4,18 @@
 
 #include "output/place.h"
 
-void PlaceText(char* view, std::size_t oldLength, const std::string& text, std::uint16_t mode) {
-  if (mode == kPrepend) {
-    // The ranges overlap: the old content moves up by the new text's length.
-    std::memmove(view + text.size(), view, oldLength);
-    std::memcpy(view, text.data(), text.size());
-  } else {
-    std::memcpy(view + oldLength, text.data(), text.size());
-  }
+std::uint64_t EntryOffset(std::uint64_t oldLength, std::uint16_t mode) {
+  return mode == kPrepend ? 0 : oldLength;
+}
+
+FileStretch StretchToMap(std::uint64_t oldLength, std::uint64_t at, std::uint64_t textLength,
+                         std::uint32_t granularity) {
+  const std::uint64_t offset = granularity ? at - at % granularity : at;
+  return {offset, oldLength + textLength - offset};
+}
+
+void PlaceText(char* view, std::size_t held, std::size_t at, const std::string& text) {
+  // The ranges overlap when old bytes follow `at`: they move up by the new text's length.
+  std::memmove(view + at + text.size(), view + at, held - at);
+  std::memcpy(view + at, text.data(), text.size());
 }

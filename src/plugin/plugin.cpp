@@ -67,7 +67,8 @@ std::string FormIniPath() {
 // The settings from the INI file, and the output target every write goes to.
 void LoadSettingsAndTarget() {
   Settings = LoadSettings(IniPath, HostVersion);
-  Output = {Settings.OutputFile, Settings.WriteMode, Settings.FlushFileBuffers};
+  Output = {Settings.OutputFile, Settings.WriteMode, Settings.FlushFileBuffers,
+            Settings.TextEncoding};
 }
 
 WNDPROC CurrentHostProc() {

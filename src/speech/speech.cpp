@@ -18,6 +18,8 @@
 #include <objbase.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "base/guarded.h"
 #include "encoding/encoding.h"
@@ -205,10 +207,14 @@ void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsi
                 Encoding encoding) {
   // A failure here leaves out the speech alone; the update goes on with its output file.
   Guarded([&] {
+    // Nothing to say (a format that gives nothing, a player that formats nothing): the player
+    // is not paused or turned down around silence.
+    std::wstring wide = SpokenText(text, encoding);
+    if (wide.empty()) return;
     CLSID classId;
     if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;
     auto job = std::make_unique<SpeechJob>(
-        SpeechJob{SpokenText(text, encoding), classId, pauseHost, changeVolume, level});
+        SpeechJob{std::move(wide), classId, pauseHost, changeVolume, level});
     HMODULE module = OwnModule(0);  // the worker's reference
     if (!module) return;
     HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);

@@ -10,6 +10,6 @@
 bool IsSpeechAvailable();
 
 // Starts a worker that speaks text (in the code page, or UTF-8 with the Unicode encodings) and
-// returns at once.
+// returns at once; an empty text starts nothing.
 void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level,
                 Encoding encoding);

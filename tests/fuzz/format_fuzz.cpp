@@ -1,4 +1,4 @@
-// Fuzzing the search, the replacement and the length forms against plain, slow models of
+// Fuzzing the search, both replacements and the length forms against plain, slow models of
 // what they must give, and the UTF-8 and UTF-16 conversions against what every result must be.
 // Built and run by tests/fuzz/run (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer).
 //
@@ -19,22 +19,24 @@ namespace {
 
 unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 
-bool MatchesAt(const std::string& text, std::size_t at, const std::string& needle) {
+bool MatchesAt(const std::string& text, std::size_t at, const std::string& needle,
+               bool fold = true) {
   if (at + needle.size() > text.size()) return false;
   for (std::size_t i = 0; i < needle.size(); ++i) {
     unsigned char h = static_cast<unsigned char>(text[at + i]);
-    if (h == 0 || Fold(h) != Fold(static_cast<unsigned char>(needle[i]))) return false;
+    unsigned char n = static_cast<unsigned char>(needle[i]);
+    if (h == 0 || (fold ? Fold(h) != Fold(n) : h != n)) return false;
   }
   return true;
 }
 
 // Left to right, a fresh copy, no zero byte inside a match.
 std::string ModelReplace(const std::string& text, const std::string& needle,
-                         const std::string& replacement, int* count) {
+                         const std::string& replacement, int* count, bool fold = true) {
   std::string out;
   *count = 0;
   for (std::size_t i = 0; i < text.size();) {
-    if (!needle.empty() && MatchesAt(text, i, needle)) {
+    if (!needle.empty() && MatchesAt(text, i, needle, fold)) {
       out += replacement;
       i += needle.size();
       ++*count;
@@ -119,6 +121,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (count == 0 && (changed.data() != storage || changed.capacity() != capacity))
       Fail("replace: a miss touched the storage");
   }
+
+  // The exact replacement: letters match in their own case only.
+  std::string exact = text;
+  int exactCount = ReplaceAll(exact, needle.c_str(), replacement.c_str());
+  if (exact != ModelReplace(text, needle, replacement, &expectedCount, false) ||
+      exactCount != expectedCount)
+    Fail("exact replace");
 
   int v = 0;
   if (size >= sizeof v) std::memcpy(&v, data, sizeof v);

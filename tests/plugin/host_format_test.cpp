@@ -67,8 +67,10 @@ class HostFormatTest : public PluginTest {
 class FormatWithHostTest : public HostFormatTest {};
 
 TEST_F(FormatWithHostTest, ThePlayerGetsALineFeedForBackslashN) {
-  FormatPopup("%FullTitle%\\nLength: %Length%");
-  EXPECT_EQ(player.formatRequests, std::vector<std::string>{"%FullTitle%\nLength: %Length%"});
+  FormatPopup("%FullTitle%\\nLength: %Length% D:\\New Music");
+  EXPECT_EQ(player.formatRequests,
+            std::vector<std::string>{"%FullTitle%\nLength: %Length% D:\\New Music"})
+      << "only a backslash and a small n stand for a line feed";
   EXPECT_TRUE(Answered(0, "FullTitle", "Artist - Song", {}));
   EXPECT_TRUE(Answered(1, "Length", "1:02:05", {host::kTrackLength}));
   EXPECT_EQ(player.fieldAnswers.size(), 2u);

@@ -367,14 +367,19 @@ TEST_F(SpeechJob, ReachesTheVoiceOnAWorkerThreadAsPlainText) {
   EXPECT_EQ(FakeVoiceLive(), 0) << "every voice made is released";
 }
 
-TEST_F(SpeechJob, EmptyTextIsStillSpoken) {
+// Nothing to say, from a format that gives nothing or a player that formats nothing: the
+// player is neither paused nor turned down, and the announcement goes on.
+TEST_F(SpeechJob, AnEmptyTextMakesNoJob) {
   WriteSpeechIni({{"WhenSpeaking", "0"}, {"SpeechFormat", "%comment%"}});  // no comment here
-  AnnounceAndWait();
-  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
-  FakeUtterance spoken = Utterance(0);
-  EXPECT_FALSE(spoken.textNull);
-  EXPECT_EQ(TextOf(spoken), L"");
-  EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Announced(1));
+  player.formatsTitles = false;
+  player.Play(1);
+  ASSERT_TRUE(Announced(2));
+  EXPECT_TRUE(Calls.threads.empty()) << "a job is started before the output is written";
+  EXPECT_EQ(FakeVoiceUtteranceCount(), 0);
+  EXPECT_TRUE(DrovePlayer(player, {}));
 }
 
 // These need the player's formatter to answer for the plug-in's tags.

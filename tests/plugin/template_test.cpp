@@ -124,6 +124,8 @@ TEST_F(ExpandTemplateTest, TagsMatchInAnyCaseEveryTime) {
 TEST_F(ExpandTemplateTest, OtherTextIsCopiedAsItStands) {
   EXPECT_TRUE(Expands("%Foo% 100% $if(%Album%,yes,no) %% % %Full Title%\r\nend",
                       "%Foo% 100% $if(MAlbum,yes,no) %% % %Full Title%\r\nend"));
+  EXPECT_TRUE(Expands("D:\\New Music\\n", "D:\\New Music\n"))
+      << "only a backslash and a small n stand for a line feed";
 }
 
 TEST_F(ExpandTemplateTest, ValuesMeetOnlyTheLaterSteps) {
