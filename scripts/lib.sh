@@ -96,6 +96,17 @@ ensure_prefix() {
   touch "$WINEPREFIX/.tunecrier-ready"
 }
 
+# Programs that run side by side need a prefix each (a wineserver each, so that they see neither
+# each other's windows and broadcasts nor each other's registry): a copy of the project's
+# prefix, made once.
+copy_prefix() {
+  local copy=$1
+  [ -f "$copy/.tunecrier-ready" ] && return 0
+  ensure_prefix
+  rm -rf "$copy"
+  cp -a "$WINEPREFIX" "$copy"
+}
+
 XVFB_PID=
 # Starts a virtual display of 1024x768 at 24 bits on a free display number, unless DISPLAY is
 # set and `use_own_display` is not asked for.

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/picture.h"
-#include "sim/player.h"
+#include "picture.h"
+#include "player.h"
 
 namespace {
 

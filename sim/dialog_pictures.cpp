@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/picture.h"
-#include "sim/player.h"
+#include "picture.h"
+#include "player.h"
 
 namespace {
 

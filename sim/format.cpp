@@ -1,4 +1,4 @@
-// The simulator's title formatter (request 297): a small part of the player's own language.
+// The simulator's title formatter (IPC_FORMAT_TITLE): a small part of the player's own language.
 //
 //   %name%            the field, asked through the callback; "?" when it gets no answer
 //   $if(c,then,else)  then when c is true, else otherwise (else may be left out)
@@ -10,7 +10,7 @@
 // nothing.
 #include <string_view>
 
-#include "sim/player.h"
+#include "player.h"
 
 namespace sim {
 

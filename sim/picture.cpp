@@ -1,5 +1,5 @@
 // Screen capture and a small PNG writer (zlib stored blocks: no compression library needed).
-#include "sim/picture.h"
+#include "picture.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The player simulator's window, its answers to the player's requests, and plug-in loading.
-#include "sim/player.h"
+#include "player.h"
 
 #include <algorithm>
 #include <cstring>
@@ -57,18 +57,18 @@ std::string Player::TitleFor(int index, const Track& track) {
 
 void Player::Play(int index) {
   position = index;
-  playState = host::kPlaying;
+  playState = kPlaying;
   if (const Track* track = Current()) SetTitle(TitleFor(index, *track));
-  if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, host::kPlayingNotification);
+  if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, IPC_PLAYING_FILE);
 }
 
 void Player::Stop() {
-  playState = host::kStopped;
+  playState = kStopped;
   if (const Track* track = Current()) SetTitle(TitleFor(position, *track) + " [Stopped]");
 }
 
 void Player::Pause() {
-  playState = 3;
+  playState = kPaused;
   if (const Track* track = Current()) SetTitle(TitleFor(position, *track) + " [Paused]");
 }
 
@@ -136,8 +136,8 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_USER:
       return Request(wParam, lParam);
     case WM_COMMAND:
-      if (wParam == host::kPauseCommand && playState == host::kPlaying) Pause();
-      else if (wParam == host::kPlayCommand) Play(position);
+      if (wParam == WINAMP_BUTTON3 && playState == kPlaying) Pause();
+      else if (wParam == WINAMP_BUTTON2) Play(position);
       return 0;
     case WM_DESTROY:
       window_ = nullptr;
@@ -150,91 +150,101 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT Player::Request(WPARAM argument, LPARAM code) {
   const Track* track = Current();
   switch (code) {
-    case host::kVersion:
+    case IPC_GETVERSION:
       return static_cast<LRESULT>(version);
-    case host::kPlayState:
+    case IPC_ISPLAYING:
       return playState;
-    case host::kTrackLength:
-      if (unknownLengthQueries > 0) {
-        --unknownLengthQueries;
-        return host::kUnknownLength;
-      }
-      return track ? track->length : host::kUnknownLength;
-    case host::kVolume:
-      if (argument == host::kQueryVolume) return volume;
+    case IPC_GETOUTPUTTIME:
+      return OutputTime(argument);
+    case IPC_SETVOLUME:
+      if (argument == kQueryVolume) return volume;
       volume = static_cast<int>(argument);
       return 0;
-    case host::kPlaylistLength:
+    case IPC_GETLISTLENGTH:
       return static_cast<LRESULT>(playlist.size());
-    case host::kPlaylistPosition:
+    case IPC_GETLISTPOS:
       return position;
-    case host::kPlaybackInfo:
+    case IPC_GETINFO:
       if (!track) return 0;
-      if (argument == host::kSampleRateInfo) return track->sampleRateKhz;
-      if (argument == host::kBitrateInfo) return track->bitrate;
-      if (argument == host::kChannelsInfo) return track->channels;
+      if (argument == kInfoSampleRateKhz) return track->sampleRateKhz;
+      if (argument == kInfoBitrate) return track->bitrate;
+      if (argument == kInfoChannels) return track->channels;
       return 0;
-    case host::kFileName: {
+    case IPC_GETPLAYLISTFILE: {
       int index = static_cast<int>(argument);
       if (nullFileName || index < 0 || index >= static_cast<int>(playlist.size())) return 0;
       fileNameAnswer_ = playlist[index].file;
       return reinterpret_cast<LRESULT>(fileNameAnswer_.c_str());
     }
-    case host::kExtendedInfoAlbum:
-    case host::kExtendedInfo:
-      return ExtendedInfo(code, reinterpret_cast<host::ExtendedInfoRequest*>(argument));
-    case host::kFormatTitle:
-      return FormatTitle(reinterpret_cast<host::TitleFormatRequest*>(argument));
+    case IPC_GET_EXTENDED_FILE_INFO:
+    case IPC_GET_EXTENDED_FILE_INFO_HOOKABLE:
+      return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
+    case IPC_FORMAT_TITLE:
+      return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
     default:
       return 0;
   }
 }
 
-LRESULT Player::ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request) {
+// The simulator has no clock: a track is always at its start.
+LRESULT Player::OutputTime(WPARAM mode) {
+  if (mode == kOutputPositionMs) return 0;
+  const Track* track = Current();
+  if (unknownLengthQueries > 0) {
+    --unknownLengthQueries;
+    return kUnknownTime;
+  }
+  if (!track) return kUnknownTime;
+  if (mode == kOutputLengthSeconds) return track->length;
+  if (mode == kOutputLengthMs) return track->length * 1000;
+  return 0;
+}
+
+LRESULT Player::ExtendedInfo(LPARAM code, extendedFileInfoStruct* request) {
   if (!request) return 0;
-  std::string file = request->fileName ? request->fileName : "";
-  std::string field = request->field ? request->field : "";
-  infoRequests.push_back({code, file, field, request->fileName == nullptr});
+  std::string file = request->filename ? request->filename : "";
+  std::string field = request->metadata ? request->metadata : "";
+  infoRequests.push_back({code, file, field, request->filename == nullptr});
   for (const Track& track : playlist) {
     if (track.file != file) continue;
     auto it = track.meta.find(field);
     if (it == track.meta.end()) return 0;
-    CopyAnswer(it->second, request->answer, request->answerSize, terminateAnswers);
+    CopyAnswer(it->second, request->ret, static_cast<int>(request->retlen), terminateAnswers);
     return 1;
   }
   return 0;
 }
 
-LRESULT Player::FormatTitle(host::TitleFormatRequest* request) {
+LRESULT Player::FormatTitle(waFormatTitle* request) {
   if (!request) return 0;
-  formatRequests.push_back(request->format ? request->format : "");
-  if (!formatsTitles || !request->format) return 0;
+  formatRequests.push_back(request->spec ? request->spec : "");
+  if (!formatsTitles || !request->spec) return 0;
   // Like the player, hold on to every answer until the whole text is formatted, then check
   // that none has changed meanwhile and release them.
   std::vector<std::pair<char*, std::string>> held;
   auto field = [&](const std::string& name, bool* found) {
     std::string tag = name;
     std::size_t from = log.size();
-    char* value = request->tag ? request->tag(tag.data(), request->context) : nullptr;
+    char* value = request->TAGFUNC ? request->TAGFUNC(tag.c_str(), request->p) : nullptr;
     *found = value != nullptr;
     std::string text = value ? value : "";
     fieldAnswers.push_back({name, value != nullptr, text, from, log.size()});
     if (value) held.push_back({value, text});
     return text;
   };
-  std::string formatted = sim::FormatTitle(request->format, field);
+  std::string formatted = sim::FormatTitle(request->spec, field);
   for (const auto& [value, text] : held) {
     if (text != value) ++answersChangedEarly;
-    if (request->release) request->release(value, request->context);
+    if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
   }
-  CopyAnswer(formatted, request->out, request->outSize, terminateAnswers);
+  CopyAnswer(formatted, request->out, request->out_len, terminateAnswers);
   return 1;
 }
 
 bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit) {
   module_ = LoadLibraryA(dllPath.c_str());
   if (!module_) return false;
-  using GetHeader = PluginHeader*(__cdecl*)();
+  using GetHeader = winampGeneralPurposePlugin*(__cdecl*)();
   auto get = reinterpret_cast<GetHeader>(
       reinterpret_cast<void*>(GetProcAddress(module_, "winampGetGeneralPurposePlugin")));
   if (!get) {
@@ -243,8 +253,8 @@ bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>
     return false;
   }
   header_ = get();
-  header_->hostWindow = window_;
-  header_->module = module_;
+  header_->hwndParent = window_;
+  header_->hDllInstance = module_;
   if (beforeInit) beforeInit(module_);
   initResult = header_->init();
   return true;

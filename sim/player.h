@@ -4,7 +4,9 @@
 // from a scriptable state (version, playlist, position, play state, volume), titles itself
 // the way the player does ("12. Artist - Song - Winamp"), sends itself the playing
 // notification when a track starts (version 5.0 and later), records every message it receives
-// and loads a plug-in the way the player does. Everything runs on the thread that made it.
+// and loads a plug-in the way the player does. It spells the player's interface itself
+// (player_api.h) and takes nothing from the plug-in, so the two agree only where both are
+// right. Everything runs on the thread that made it.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "player_api.h"
 
 namespace sim {
 
@@ -38,7 +40,8 @@ struct Message {
   LONGLONG when;  // QueryPerformanceCounter at arrival, to order it among other threads' doings
 };
 
-// One metadata request (290/296) as the player received it.
+// One metadata request (IPC_GET_EXTENDED_FILE_INFO or its hookable form) as the player
+// received it.
 struct InfoRequest {
   LPARAM code;
   std::string file;
@@ -46,7 +49,7 @@ struct InfoRequest {
   bool fileNull = false;  // the record carried no file name at all
 };
 
-// One question of the player's title formatter (request 297) and the plug-in's answer.
+// One question of the player's title formatter (IPC_FORMAT_TITLE) and the plug-in's answer.
 struct FieldAnswer {
   std::string name;
   bool answered;      // the callback returned a text, not null
@@ -69,14 +72,14 @@ class Player {
   unsigned version;
   std::vector<Track> playlist;
   int position = 0;
-  int playState = host::kStopped;  // 1 playing, 0 stopped, 3 paused, or any number
+  int playState = kStopped;        // kPlaying, kStopped, kPaused, or any number
   int volume = 200;
-  int unknownLengthQueries = 0;     // request 105 answers -1 this many more times
-  bool nullFileName = false;        // request 211 answers null
-  bool formatsTitles = true;        // false: request 297 writes nothing, as an old player
-  bool terminateAnswers = true;     // false: 290/296/297 fill the buffer without a zero
+  int unknownLengthQueries = 0;     // IPC_GETOUTPUTTIME answers -1 this many more times
+  bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
+  bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
+  bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
 
-  // Starts track `index`: position, play state 1, title; from 5.0 the playing notification.
+  // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
   void Play(int index);
   void Stop();
   void Pause();
@@ -88,10 +91,10 @@ class Player {
   // --- what the player received ----------------------------------------------------------
   std::vector<Message> log;
   std::vector<InfoRequest> infoRequests;
-  std::vector<std::string> formatRequests;  // the format texts handed over with 297
-  std::vector<FieldAnswer> fieldAnswers;     // the tag callback's answers during 297
-  // Answers whose text had changed by the time request 297 ended: each must stay valid and
-  // unchanged until then.
+  std::vector<std::string> formatRequests;  // the format texts handed over with IPC_FORMAT_TITLE
+  std::vector<FieldAnswer> fieldAnswers;     // the tag callback's answers meanwhile
+  // Answers whose text had changed by the time IPC_FORMAT_TITLE ended: each must stay valid
+  // and unchanged until then.
   int answersChangedEarly = 0;
   void ClearLog();
   int CountRequests(LPARAM code) const;     // WM_USER with this lParam
@@ -101,27 +104,28 @@ class Player {
   std::vector<LPARAM> Requests() const;
 
   // --- the plug-in ------------------------------------------------------------------------
-  // LoadLibrary, the export, fields 6 and 7, then `beforeInit` (import hooks go in here),
-  // then init. False when the DLL or its export is missing.
+  // LoadLibrary, the export, hwndParent and hDllInstance, then `beforeInit` (import hooks go
+  // in here), then init. False when the DLL or its export is missing.
   bool Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
   // quit, then FreeLibrary (unless keepLoaded).
   void Unload(bool keepLoaded = false);
   void Config();
   HMODULE module() const { return module_; }
-  PluginHeader* header() const { return header_; }
+  winampGeneralPurposePlugin* header() const { return header_; }
   int initResult = -1;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Request(WPARAM argument, LPARAM code);
-  LRESULT ExtendedInfo(LPARAM code, host::ExtendedInfoRequest* request);
-  LRESULT FormatTitle(host::TitleFormatRequest* request);
+  LRESULT OutputTime(WPARAM mode);
+  LRESULT ExtendedInfo(LPARAM code, extendedFileInfoStruct* request);
+  LRESULT FormatTitle(waFormatTitle* request);
   const Track* Current() const;
 
   HWND window_ = nullptr;
   HMODULE module_ = nullptr;
-  PluginHeader* header_ = nullptr;
+  winampGeneralPurposePlugin* header_ = nullptr;
   std::string fileNameAnswer_;
 };
 

@@ -380,7 +380,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
     Click(dialog, kOk);
   }));
-  EXPECT_EQ(player.CountRequests(host::kPlayingNotification), 1)
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1)
       << "config sends the player's playing notification once";
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
   ASSERT_FALSE(timers.empty()) << "the notification arms an update";
@@ -429,7 +429,7 @@ TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
     Click(dialog, kOk);
   }));
   EXPECT_TRUE(FileHolds(Path("out.txt"), "first")) << "no update runs at once";
-  EXPECT_EQ(player.CountRequests(host::kPlayingNotification), 0);
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0);
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
   ASSERT_EQ(timers.size(), 2u);
   EXPECT_FALSE(timers[0].set);
@@ -448,7 +448,7 @@ TEST_F(ConfigDialogOk, SwitchedOffStopsPollingAfterAOneShotUpdate) {
   player.version = 0x2900;
   StartWithoutSpeechEngine();
   player.Play(0);
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "first"; },
                                   "the announcement of the one-shot update"));
   Forget();
@@ -498,7 +498,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     EXPECT_TRUE(Calls.tray.empty()) << "the tray icon stays";
     EXPECT_TRUE(Calls.fileOpens.empty()) << "no file read again";
     EXPECT_TRUE(Calls.registeredMessages.empty());
-    EXPECT_EQ(player.CountRequests(host::kPlayingNotification), 0);
+    EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0);
     Stop();
   }
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "import_hook.h"
-#include "sim/player.h"
+#include "player.h"
 
 namespace harness {
 

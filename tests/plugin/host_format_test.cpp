@@ -32,7 +32,7 @@ class HostFormatTest : public PluginTest {
     player.ClearLog();
     player.Play(1);
     if (player.version < 0x5000)
-      SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+      SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
     EXPECT_TRUE(harness::Eventually([&] { return harness::FileExists(out); }, "the update"));
   }
 
@@ -72,7 +72,7 @@ TEST_F(FormatWithHostTest, ThePlayerGetsALineFeedForBackslashN) {
             std::vector<std::string>{"%FullTitle%\nLength: %Length% D:\\New Music"})
       << "only a backslash and a small n stand for a line feed";
   EXPECT_TRUE(Answered(0, "FullTitle", "Artist - Song", {}));
-  EXPECT_TRUE(Answered(1, "Length", "1:02:05", {host::kTrackLength}));
+  EXPECT_TRUE(Answered(1, "Length", "1:02:05", {sim::IPC_GETOUTPUTTIME}));
   EXPECT_EQ(player.fieldAnswers.size(), 2u);
 }
 
@@ -81,7 +81,7 @@ TEST_F(FormatWithHostTest, OlderPlayersFormatOnlyTheSpeechText) {
   player.version = 0x4FFF;
   FormatPopup("%PlaylistLength%", speech);
   EXPECT_EQ(player.formatRequests, std::vector<std::string>{"Now %Artist%\n$if(%Album%,a,b)"});
-  EXPECT_EQ(player.CountRequests(host::kPlaylistLength), 1) << "the popup text is expanded here";
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETLISTLENGTH), 1) << "the popup text is expanded here";
   Stop();
 
   player.version = 0x5000;
@@ -100,7 +100,7 @@ TEST_F(FormatWithHostTest, APlayerThatFormatsBadlyDoesNotStopTheUpdate) {
   player.formatsTitles = true;
   player.terminateAnswers = false;  // fills all 2096 bytes and leaves no terminator
   FormatPopup("%FullTitle%|%Length%");
-  EXPECT_TRUE(Answered(1, "Length", "1:02:05", {host::kTrackLength}));
+  EXPECT_TRUE(Answered(1, "Length", "1:02:05", {sim::IPC_GETOUTPUTTIME}));
 }
 
 class ResolveHostTagTest : public HostFormatTest {};
@@ -112,20 +112,20 @@ TEST_F(ResolveHostTagTest, NamesMatchInAnyLetterCase) {
   EXPECT_TRUE(Answered(2, "fulltitle", "Artist - Song", {}));
   EXPECT_TRUE(Answered(3, "WinampVersion", "5.00", {}));
   EXPECT_TRUE(Answered(4, "PLUGINVERSION", "2.2", {}));
-  EXPECT_TRUE(Answered(5, "LeNgTh", "1:02:05", {host::kTrackLength}));
+  EXPECT_TRUE(Answered(5, "LeNgTh", "1:02:05", {sim::IPC_GETOUTPUTTIME}));
 }
 
 TEST_F(ResolveHostTagTest, EveryNameWithWhatItCosts) {
   FormatPopup("%longlength%%playlistlength%%playlistentry%%filename%%title%%artist%%album%"
               "%year%%year2%%tracknumber%%genre%%comment%%bitrate%%vbr%%samplerate%%mode%");
-  const std::vector<LPARAM> file = {host::kPlaylistPosition, host::kFileName};
+  const std::vector<LPARAM> file = {sim::IPC_GETLISTPOS, sim::IPC_GETPLAYLISTFILE};
   auto field = [&](LPARAM code) {
     std::vector<LPARAM> codes = file;
     codes.push_back(code);
     return codes;
   };
-  EXPECT_TRUE(Answered(0, "longlength", "1 Hour, 2 Minutes, 5 Seconds", {host::kTrackLength}));
-  EXPECT_TRUE(Answered(1, "playlistlength", "3", {host::kPlaylistLength}));
+  EXPECT_TRUE(Answered(0, "longlength", "1 Hour, 2 Minutes, 5 Seconds", {sim::IPC_GETOUTPUTTIME}));
+  EXPECT_TRUE(Answered(1, "playlistlength", "3", {sim::IPC_GETLISTLENGTH}));
   EXPECT_TRUE(Answered(2, "playlistentry", "2", file));
   EXPECT_TRUE(Answered(3, "filename", "C:\\Music\\Tagged.mp3", file));
   EXPECT_TRUE(Answered(4, "title", "MTitle", field(296)));
@@ -167,7 +167,7 @@ TEST_F(ResolveHostTagTest, AnUnknownNameGetsNullAfterPositionAndFileName) {
   ASSERT_EQ(player.fieldAnswers.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_FALSE(player.fieldAnswers[i].answered) << player.fieldAnswers[i].name;
-    EXPECT_EQ(RequestsFor(i), (std::vector<LPARAM>{host::kPlaylistPosition, host::kFileName}))
+    EXPECT_EQ(RequestsFor(i), (std::vector<LPARAM>{sim::IPC_GETLISTPOS, sim::IPC_GETPLAYLISTFILE}))
         << player.fieldAnswers[i].name;
   }
   EXPECT_TRUE(player.infoRequests.empty());

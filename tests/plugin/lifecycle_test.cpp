@@ -43,9 +43,9 @@ TEST_F(InitTest, DisabledInstallsTheHookAndNothingElse) {
   EXPECT_TRUE(TimersSet(player.window()).empty());
 
   player.Play(0);
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);  // does nothing either
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);  // does nothing either
   EXPECT_TRUE(TimersSet(player.window()).empty());
-  EXPECT_EQ(player.CountRequests(host::kPlayingNotification), 1) << "it still reaches the player";
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1) << "it still reaches the player";
   Stop();
   EXPECT_TRUE(FileHolds(Path("out.txt"), "keep")) << "quit writes nothing while disabled";
 }
@@ -79,7 +79,7 @@ TEST_F(InitTest, NotifyingPlayerGetsNoTimerUntilItNotifies) {
   Start();
   EXPECT_TRUE(TimersSet(player.window()).empty());
   EXPECT_EQ(Calls.registeredMessages, std::vector<std::string>{"TunecrierOutputFileUpdated"});
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   EXPECT_EQ(TimersSet(player.window()), std::vector<UINT_PTR>{0});
   ASSERT_FALSE(Calls.timers.empty());
   EXPECT_EQ(Calls.timers.back().period, 10u);
@@ -131,7 +131,7 @@ TEST_F(QuitTest, LeavesNoUpdateTimerArmed) {
   WriteEnabledIni("x", "");
   player.version = 0x2900;
   Start();
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   Stop(/*keepLoaded=*/true);
   std::set<UINT_PTR> killed;
   for (const TimerCall& call : Calls.TimersOn(player.window()))

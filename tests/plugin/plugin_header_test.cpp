@@ -1,4 +1,4 @@
-// The export and the PluginHeader, as the player finds them.
+// The export and the plug-in record it hands out, as the player finds them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -31,11 +31,11 @@ TEST_F(PluginHeaderTest, TheOnlyExportHandsOutOneRecordThatThePlayerFillsIn) {
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(ExportedNames(module), std::vector<std::string>{"winampGetGeneralPurposePlugin"});
 
-  using GetHeader = PluginHeader*(__cdecl*)();
+  using GetHeader = sim::winampGeneralPurposePlugin*(__cdecl*)();
   auto get = reinterpret_cast<GetHeader>(
       reinterpret_cast<void*>(GetProcAddress(module, "winampGetGeneralPurposePlugin")));
   ASSERT_NE(get, nullptr);
-  PluginHeader* header = get();
+  sim::winampGeneralPurposePlugin* header = get();
   EXPECT_EQ(get(), header) << "every call returns the same record";
   EXPECT_EQ(get(), header);
   EXPECT_EQ(header->version, 0x10);
@@ -44,15 +44,15 @@ TEST_F(PluginHeaderTest, TheOnlyExportHandsOutOneRecordThatThePlayerFillsIn) {
   EXPECT_NE(header->init, nullptr);
   EXPECT_NE(header->config, nullptr);
   EXPECT_NE(header->quit, nullptr);
-  EXPECT_EQ(header->hostWindow, nullptr) << "the player fills it, not the plug-in";
-  EXPECT_EQ(header->module, nullptr);
+  EXPECT_EQ(header->hwndParent, nullptr) << "the player fills it, not the plug-in";
+  EXPECT_EQ(header->hDllInstance, nullptr);
   FreeLibrary(module);
 }
 
 TEST_F(PluginHeaderTest, InitReturnsZeroWhetherEnabledOrNot) {
   Start();
   EXPECT_EQ(player.initResult, 0);
-  EXPECT_EQ(player.header()->hostWindow, player.window());
+  EXPECT_EQ(player.header()->hwndParent, player.window());
   Stop();
 
   WriteEnabledIni("%FullTitle%", "stopped");

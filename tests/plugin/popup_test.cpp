@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "harness.h"
-#include "sim/picture.h"
+#include "picture.h"
 
 namespace {
 

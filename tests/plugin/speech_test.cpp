@@ -127,16 +127,16 @@ class EngineRegistration {
 
 // The messages by which a speech job drives the player: its commands and its volume requests.
 bool DrivesPlayer(const sim::Message& m) {
-  return m.message == WM_COMMAND || (m.message == WM_USER && m.lParam == host::kVolume);
+  return m.message == WM_COMMAND || (m.message == WM_USER && m.lParam == sim::IPC_SETVOLUME);
 }
 
 std::string Shown(const sim::Message& m) {
   std::string shown;
   if (m.message == WM_COMMAND) {
-    shown = m.wParam == host::kPauseCommand  ? "pause"
-            : m.wParam == host::kPlayCommand ? "play"
-                                             : "command " + std::to_string(m.wParam);
-  } else if (m.wParam == host::kQueryVolume) {
+    shown = m.wParam == sim::WINAMP_BUTTON3   ? "pause"
+            : m.wParam == sim::WINAMP_BUTTON2 ? "play"
+                                              : "command " + std::to_string(m.wParam);
+  } else if (m.wParam == sim::kQueryVolume) {
     shown = "volume?";
   } else {
     shown = "volume=" + std::to_string(m.wParam);
@@ -299,7 +299,7 @@ TEST_F(SpeechPausesThePlayer, PausesBeforeSpeakingAndPlaysAfter) {
   EXPECT_LE(spoken.end, spoken.voiceReleased);
   EXPECT_LE(spoken.voiceReleased, Arrival(player, "play"))
       << "the voice is released before the player goes on";
-  EXPECT_EQ(player.playState, host::kPlaying);
+  EXPECT_EQ(player.playState, sim::kPlaying);
   EXPECT_EQ(player.volume, 200) << "pausing leaves the volume alone";
 }
 
@@ -327,7 +327,7 @@ TEST_F(SpeechTurnsThePlayerDown, SetsTheSpeechVolumeThenPutsTheOldOneBack) {
     EXPECT_LE(spoken.voiceReleased, Arrival(player, after))
         << "the voice is released before the volume goes back";
     EXPECT_EQ(player.volume, c.before);
-    EXPECT_EQ(player.playState, host::kPlaying) << "turning down does not pause";
+    EXPECT_EQ(player.playState, sim::kPlaying) << "turning down does not pause";
     Stop();
   }
 }
@@ -426,7 +426,7 @@ TEST_F(SpeechLeavesThePlayerResponsive, PlayerAnswersWhileTheVoiceSpeaks) {
   bool answered = false;
   std::thread asker([&] {
     DWORD_PTR result = 0;
-    if (SendMessageTimeoutA(player.window(), WM_USER, 0, host::kVersion, SMTO_NORMAL, 20000,
+    if (SendMessageTimeoutA(player.window(), WM_USER, 0, sim::IPC_GETVERSION, SMTO_NORMAL, 20000,
                             &result))
       answer = static_cast<LRESULT>(result);
     answered = true;
@@ -455,7 +455,7 @@ TEST_F(SpeechFailures, VoiceThatCannotBeMadeLeavesThePlayerAlone) {
     EXPECT_EQ(FakeVoiceUtteranceCount(), 0);
     EXPECT_TRUE(DrovePlayer(player, {}));
     EXPECT_EQ(player.volume, 200);
-    EXPECT_EQ(player.playState, host::kPlaying);
+    EXPECT_EQ(player.playState, sim::kPlaying);
     ASSERT_EQ(Calls.comInits.size(), 1u);
     EXPECT_EQ(Calls.comUninits, std::vector<DWORD>{Calls.comInits[0].thread})
         << "the worker leaves its apartment on this path too";
@@ -478,7 +478,7 @@ TEST_F(SpeechFailures, FailedSpeakingStillPutsThePlayerBack) {
     EXPECT_EQ(FakeVoiceUtteranceCount(), 1);
     EXPECT_TRUE(DrovePlayer(player, c.driving));
     EXPECT_EQ(player.volume, 200);
-    EXPECT_EQ(player.playState, host::kPlaying);
+    EXPECT_EQ(player.playState, sim::kPlaying);
     EXPECT_EQ(FakeVoiceLive(), 0) << "the voice is released";
     Stop();
   }
@@ -537,7 +537,7 @@ TEST_F(SpeechWithWinesEngine, PlayerIsPutBackThoughTheVoiceCannotSpeak) {
     EXPECT_EQ(FakeVoiceCreations(), 0);
     EXPECT_TRUE(DrovePlayer(player, c.driving));
     EXPECT_EQ(player.volume, 200);
-    EXPECT_EQ(player.playState, host::kPlaying);
+    EXPECT_EQ(player.playState, sim::kPlaying);
     Stop();
   }
 }
@@ -588,7 +588,7 @@ TEST_F(OverlappingSpeech, PlayerPlaysAgainOnceTheLastJobEnds) {
   FakeVoiceFinish(1);
   ASSERT_TRUE(WorkersEnd(2));
   EXPECT_TRUE(DrovePlayer(player, {"pause", "play"}));
-  EXPECT_EQ(player.playState, host::kPlaying);
+  EXPECT_EQ(player.playState, sim::kPlaying);
 }
 
 // --- unloading while speaking ----------------------------------------------------------------

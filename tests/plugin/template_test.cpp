@@ -46,7 +46,7 @@ class TemplateTest : public PluginTest {
     player.Play(entry);
     // Older players do not notify; the hook takes the notification from any player.
     if (player.version < 0x5000)
-      SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+      SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
     bool written = sim::PumpUntil([&] { return harness::FileExists(out); }, 60000);
     *seen = harness::ReadBytes(out);
     Stop();
@@ -132,13 +132,13 @@ TEST_F(ExpandTemplateTest, ValuesMeetOnlyTheLaterSteps) {
   player.playlist[1].length = 61;
   player.Play(1);
   player.SetTitle("2. %Artist% %FullTitle% %Length%\\n - Winamp");
-  player.playState = host::kPlaying;
+  player.playState = sim::kPlaying;
   // The title comes in at step 2: the later %Artist% and %Length% steps see it, the earlier
   // "\n" step and its own step do not.
   std::string out = Path("out.txt");
   WriteEnabledIni("%FullTitle%", "");
   Start();
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
   EXPECT_TRUE(harness::FileHolds(out, "MArtist %FullTitle% 1:01\\n"));
 }
@@ -220,24 +220,24 @@ class ExpansionCostTest : public TemplateTest {};
 TEST_F(ExpansionCostTest, ATextWithoutTagsAsksForPositionAndFileNameOnly) {
   EXPECT_TRUE(Expands("no tags here", "no tags here"));
   EXPECT_EQ(player.Requests(),
-            (std::vector<LPARAM>{host::kPlayingNotification, host::kPlayState,
-                                 host::kTrackLength, host::kPlaylistPosition, host::kFileName}))
+            (std::vector<LPARAM>{sim::IPC_PLAYING_FILE, sim::IPC_ISPLAYING, sim::IPC_GETOUTPUTTIME,
+                                 sim::IPC_GETLISTPOS, sim::IPC_GETPLAYLISTFILE}))
       << "the notification, the update's own two requests, then the expansion's";
   EXPECT_TRUE(player.infoRequests.empty());
 }
 
 TEST_F(ExpansionCostTest, EachPresentTagAsksOnItsOwnAndAbsentOnesNotAtAll) {
   EXPECT_TRUE(Expands("%Length% %LongLength% %Length%", "1:02:05 1 Hour, 2 Minutes, 5 Seconds 1:02:05"));
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 3) << "the update's, then one per tag";
-  EXPECT_EQ(player.CountRequests(host::kPlaylistLength), 0);
-  EXPECT_EQ(player.CountRequests(host::kPlaybackInfo), 0);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 3) << "the update's, then one per tag";
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETLISTLENGTH), 0);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETINFO), 0);
 
   EXPECT_TRUE(Expands("%Title%", "MTitle"));
   EXPECT_EQ(FieldsOfInfoRequests(), std::vector<std::string>{"title"});
 
   player.version = 0x2800;
   EXPECT_TRUE(Expands("%Samplerate%", "44000"));
-  EXPECT_EQ(player.CountRequests(host::kPlaybackInfo), 1);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETINFO), 1);
 }
 
 class PlayerAnswerTest : public TemplateTest {};
@@ -267,7 +267,7 @@ TEST_F(PlayerAnswerTest, AVeryLongTitleIsCutToTheWindowTextRoom) {
   std::string out = Path("out.txt");
   WriteEnabledIni("<%FullTitle%>", "");
   Start();
-  SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification);
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
   EXPECT_TRUE(harness::FileHolds(out, "<" + std::string(2047 - 3, 'x') + ">"));
 }
@@ -284,7 +284,8 @@ TEST_F(PlayerAnswerTest, ATenMegabyteTemplateFullOfTags) {
   ASSERT_TRUE(Expand(text, 1, &seen));
   EXPECT_EQ(seen.size(), expected.size());
   EXPECT_TRUE(seen == expected) << "the text differs from the expected expansion";
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 2) << "one request per tag, not per place";
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 2)
+      << "one request per tag, not per place";
 }
 
 }  // namespace

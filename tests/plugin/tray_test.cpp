@@ -191,14 +191,14 @@ TEST_F(TrayDoubleClick, LeftShowsTheLastPopupOnlyWithATrackAndText) {
   EXPECT_EQ(TrayEvent(WM_LBUTTONDBLCLK), 1);
   EXPECT_EQ(Calls.dialogsMade.size(), 3u) << "shown again while paused";
 
-  player.playState = host::kStopped;  // stopped, before the next poll has seen it
+  player.playState = sim::kStopped;  // stopped, before the next poll has seen it
   EXPECT_EQ(TrayEvent(WM_LBUTTONDBLCLK), 1);
   EXPECT_EQ(Calls.dialogsMade.size(), 3u) << "not while stopped";
 
   player.Stop();
   ASSERT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "xstopped"; },
                          "the stop is handled"));
-  player.playState = host::kPlaying;  // loaded again, before the next poll announces it
+  player.playState = sim::kPlaying;  // loaded again, before the next poll announces it
   EXPECT_EQ(TrayEvent(WM_LBUTTONDBLCLK), 1);
   EXPECT_EQ(Calls.dialogsMade.size(), 3u) << "the stop emptied the popup text";
 

@@ -27,8 +27,8 @@ class UpdateTest : public PluginTest {
   UpdateTest() { player.playlist = {MakeTrack("Artist", "Song"), MakeTrack("Band", "Tune")}; }
 
   // The player's own playing notification, as it sends it when a file starts.
-  void Notify() { SendMessageA(player.window(), WM_USER, 0, host::kPlayingNotification); }
-  int Updates() const { return player.CountRequests(host::kPlayState); }
+  void Notify() { SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE); }
+  int Updates() const { return player.CountRequests(sim::IPC_ISPLAYING); }
   // Waits until the update cycle has run `n` times in all since the log was cleared.
   ::testing::AssertionResult UpdatesRan(int n) {
     return Eventually([&] { return Updates() >= n; },
@@ -81,7 +81,7 @@ TEST_F(NotifiedUpdateTest, ATitleDifferingOnlyInCaseIsNoChange) {
   ASSERT_TRUE(UpdatesRan(2));
   EXPECT_TRUE(FileHolds(Path("out.txt"), "Artist - Song;"));
   EXPECT_EQ(listener.count, 1);
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 1) << "the second update ends early";
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 1) << "the second update ends early";
 }
 
 TEST_F(NotifiedUpdateTest, AStopIsWrittenOnceWithoutBroadcast) {
@@ -125,7 +125,7 @@ TEST_F(NotifiedUpdateTest, APauseDoesNothing) {
   player.ClearLog();
   Notify();
   ASSERT_TRUE(UpdatesRan(1));
-  EXPECT_EQ(player.Requests(), (std::vector<LPARAM>{host::kPlayingNotification, host::kPlayState}))
+  EXPECT_EQ(player.Requests(), (std::vector<LPARAM>{sim::IPC_PLAYING_FILE, sim::IPC_ISPLAYING}))
       << "nothing is asked beyond the play state";
   EXPECT_EQ(player.CountMessages(WM_GETTEXT), 0);
   EXPECT_TRUE(FileHolds(Path("out.txt"), "Artist - Song;"));
@@ -139,7 +139,7 @@ TEST_F(NotifiedUpdateTest, APauseDoesNothing) {
 TEST_F(NotifiedUpdateTest, TheSongTitleDropsNumberAndSuffix) {
   StartAppending();
   player.SetTitle("12. Artist - Song - Winamp");
-  player.playState = host::kPlaying;
+  player.playState = sim::kPlaying;
   Notify();
   ASSERT_TRUE(Written("Artist - Song;"));
   player.SetTitle("Artist - Song - Winamp");
@@ -161,7 +161,7 @@ TEST_F(NotifiedUpdateTest, WithoutAnOutputFileNothingIsWrittenOrBroadcast) {
   ASSERT_TRUE(UpdatesRan(1));
   EXPECT_EQ(Calls.fileOpens.size(), opened) << "no file is opened";
   EXPECT_EQ(listener.count, 0);
-  EXPECT_EQ(player.CountRequests(host::kFileName), 1) << "the template is still expanded";
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETPLAYLISTFILE), 1) << "the template is still expanded";
 }
 
 TEST_F(NotifiedUpdateTest, AnEmptyTemplateEmptiesTheOutputFile) {
@@ -189,7 +189,7 @@ TEST_F(UnknownLengthTest, ANotificationRetriesOnTimersOneToTenThenGivesUp) {
   ASSERT_TRUE(Eventually(
       [&] { return !Calls.timers.empty() && !Calls.timers.back().set && Calls.timers.back().id == 10; },
       "timer 10 killed"));
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 11);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 11);
 
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
   ASSERT_EQ(timers.size(), 22u);
@@ -217,7 +217,7 @@ TEST_F(UnknownLengthTest, ALengthThatArrivesOnARetryIsAnnounced) {
   player.unknownLengthQueries = 3;
   player.Play(1);
   ASSERT_TRUE(Written("Band - Tune;"));
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 4);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 4);
   std::vector<UINT_PTR> set;
   for (const TimerCall& call : Calls.TimersOn(player.window()))
     if (call.set) set.push_back(call.id);
@@ -236,7 +236,7 @@ TEST_F(PolledUpdateTest, ATickWithoutALengthWaitsForTheNextTick) {
   EXPECT_EQ(Updates(), 0) << "init runs no update";
   ASSERT_TRUE(Written("Artist - Song;"));
   EXPECT_EQ(Updates(), 2) << "the first tick gave up, the second announced";
-  EXPECT_EQ(player.CountRequests(host::kTrackLength), 2);
+  EXPECT_EQ(player.CountRequests(sim::IPC_GETOUTPUTTIME), 2);
   for (const TimerCall& call : Calls.TimersOn(player.window()))
     EXPECT_EQ(call.id, 11u) << "no retry timer";
 }
@@ -248,7 +248,7 @@ TEST_F(PolledUpdateTest, ATickWithTheSameTitleAsksOnlyThePlayStateAndTheTitle) {
   ASSERT_TRUE(Written("Artist - Song;"));
   player.ClearLog();
   ASSERT_TRUE(UpdatesRan(1));
-  EXPECT_EQ(player.Requests(), std::vector<LPARAM>{host::kPlayState});
+  EXPECT_EQ(player.Requests(), std::vector<LPARAM>{sim::IPC_ISPLAYING});
   EXPECT_EQ(player.CountMessages(WM_GETTEXT), 1);
   EXPECT_TRUE(FileHolds(Path("out.txt"), "Artist - Song;"));
 }

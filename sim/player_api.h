@@ -1,0 +1,115 @@
+// The player's public interface, spelled by the player: the requests its main window answers,
+// the commands it obeys, and the records it exchanges with plug-ins, under the names the
+// player's own headers give them (IPC_*, WINAMP_BUTTON*, the records' type and field names).
+// Values the player documents but does not name (play states, request modes) get names of
+// ours. Nothing here comes from the plug-in: the simulator and the plug-in agree only where
+// both are right.
+//
+// Requests are grouped by subject; where the player has an ANSI and a wide form of a request
+// or record, both belong in the same group, the wide one after.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace sim {
+
+// --- Requests: WM_USER to the main window, the request in lParam, its argument in wParam ---
+
+// The player.
+constexpr LPARAM IPC_GETVERSION = 0;  // 0x50yx for 5.yx, 0x20yx for 2.yx
+
+// Playback.
+constexpr LPARAM IPC_ISPLAYING = 104;
+constexpr LPARAM IPC_GETOUTPUTTIME = 105;
+constexpr LPARAM IPC_SETVOLUME = 122;
+constexpr LPARAM IPC_GETINFO = 126;
+
+// The playlist.
+constexpr LPARAM IPC_GETLISTLENGTH = 124;
+constexpr LPARAM IPC_GETLISTPOS = 125;
+constexpr LPARAM IPC_GETPLAYLISTFILE = 211;  // answers a char* the player owns, or 0
+
+// Metadata of a file: wParam points to an extendedFileInfoStruct. The hookable form may be
+// answered by other plug-ins first.
+constexpr LPARAM IPC_GET_EXTENDED_FILE_INFO = 290;
+constexpr LPARAM IPC_GET_EXTENDED_FILE_INFO_HOOKABLE = 296;
+
+// Title formatting: wParam points to a waFormatTitle.
+constexpr LPARAM IPC_FORMAT_TITLE = 297;
+
+// Notifications the player sends its own window (where plug-ins that subclass it see them).
+constexpr LPARAM IPC_PLAYING_FILE = 3003;  // a file has started playing (5.0 and later)
+
+// --- Answers and modes the player documents without naming them ---------------------------
+
+// IPC_ISPLAYING answers.
+constexpr int kStopped = 0;
+constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
+
+// IPC_GETOUTPUTTIME modes (wParam) and its answer when it does not know.
+constexpr WPARAM kOutputPositionMs = 0;
+constexpr WPARAM kOutputLengthSeconds = 1;
+constexpr WPARAM kOutputLengthMs = 2;
+constexpr LRESULT kUnknownTime = -1;
+
+// IPC_SETVOLUME: this wParam asks for the volume (0 to 255) instead of setting it.
+constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
+
+// IPC_GETINFO modes (wParam).
+constexpr WPARAM kInfoSampleRateKhz = 0;
+constexpr WPARAM kInfoBitrate = 1;
+constexpr WPARAM kInfoChannels = 2;
+
+// --- Commands: WM_COMMAND to the main window, the id in wParam, lParam 0 ---------------------
+
+constexpr WPARAM WINAMP_BUTTON2 = 40045;  // Play
+constexpr WPARAM WINAMP_BUTTON3 = 40046;  // Pause
+
+// --- Records ----------------------------------------------------------------------------------
+
+// IPC_GET_EXTENDED_FILE_INFO(_HOOKABLE): the player writes field `metadata` of `filename` into
+// `ret` and answers non-zero when it knows the field.
+struct extendedFileInfoStruct {
+  const char* filename;
+  const char* metadata;
+  char* ret;
+  size_t retlen;
+};
+
+// IPC_FORMAT_TITLE: the player formats `spec` into `out`, asking TAGFUNC for each field it
+// meets (0: not known) and handing every answer back to TAGFREEFUNC once it is done.
+struct waFormatTitle {
+  char* spec;  // null: the player's own title format
+  void* p;     // passed to both callbacks
+  char* out;
+  int out_len;
+  char*(__cdecl* TAGFUNC)(const char* tag, void* p);
+  void(__cdecl* TAGFREEFUNC)(char* tag, void* p);
+};
+
+// What a general purpose plug-in's export winampGetGeneralPurposePlugin returns. The player
+// fills in hwndParent and hDllInstance, then calls init; config on the user's request; quit
+// once before it unloads the DLL.
+constexpr int GPPHDR_VER = 0x10;
+struct winampGeneralPurposePlugin {
+  int version;  // GPPHDR_VER
+  char* description;
+  int(__cdecl* init)();  // 0 on success
+  void(__cdecl* config)();
+  void(__cdecl* quit)();
+  HWND hwndParent;
+  HINSTANCE hDllInstance;
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(extendedFileInfoStruct) == 16);
+static_assert(sizeof(waFormatTitle) == 24);
+static_assert(sizeof(winampGeneralPurposePlugin) == 28, "seven 32-bit fields");
+static_assert(offsetof(winampGeneralPurposePlugin, hwndParent) == 20);
+static_assert(offsetof(winampGeneralPurposePlugin, hDllInstance) == 24);
+#endif
+
+}  // namespace sim
