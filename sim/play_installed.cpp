@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/player.h"
+#include "player.h"
 
 namespace {
 
