@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
            "PopupFormat=%Artist% - %Title%\\nLength: %Length%\r\n");
 
   HWND listener = MakeListener();
-  sim::Player player(0x5066, /*unicodeWindow=*/true);
+  sim::Player player(0x5066, sim::WindowKind::Unicode);
   player.playlist = Playlist();
   ShowWindow(player.window(), SW_SHOWNOACTIVATE);
   if (!player.Load(dll)) {

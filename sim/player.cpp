@@ -10,9 +10,8 @@ namespace sim {
 namespace {
 
 constexpr char kWindowClass[] = "Winamp v1.x";  // the class name the player's window has
-// The same window registered through the wide functions; one module cannot register a name
-// twice.
-constexpr wchar_t kWideWindowClass[] = L"Winamp v1.x (Unicode)";
+// Two classes of one name cannot live side by side in one module.
+constexpr wchar_t kWideWindowClass[] = L"Winamp v1.x (wide)";
 constexpr char kTitleSuffix[] = " - Winamp";
 
 void CopyAnswer(const std::string& text, char* buffer, int size, bool terminate) {
@@ -78,34 +77,35 @@ std::string Ansi(const std::string& text) {
 
 std::string Utf8(std::wstring_view text) { return FromWide(CP_UTF8, text); }
 
-Player::Player(unsigned version_, bool unicodeWindow)
-    : version(version_), unicodeWindow_(unicodeWindow) {
-  static ATOM atom = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kWindowClass;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    return RegisterClassA(&wc);
-  }();
-  static ATOM wideAtom = [] {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kWideWindowClass;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    return RegisterClassW(&wc);
-  }();
-  (void)atom;
-  (void)wideAtom;
-  if (unicodeWindow_)
+Player::Player(unsigned version_, WindowKind kind)
+    : version(version_), wide_(kind == WindowKind::Unicode) {
+  if (wide_) {
+    static ATOM atom = [] {
+      WNDCLASSW wc = {};
+      wc.lpfnWndProc = WideProcedure;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = kWideWindowClass;
+      wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+      return RegisterClassW(&wc);
+    }();
+    (void)atom;
     window_ = CreateWindowExW(0, kWideWindowClass, L"Winamp 5.66", WS_OVERLAPPEDWINDOW, 0, 0, 275,
                               116, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-  else
-    window_ = CreateWindowExA(0, kWindowClass, "Winamp 5.66", WS_OVERLAPPEDWINDOW, 0, 0, 275,
-                              116, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  } else {
+    static ATOM atom = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = Procedure;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = kWindowClass;
+      wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+      return RegisterClassA(&wc);
+    }();
+    (void)atom;
+    window_ = CreateWindowExA(0, kWindowClass, "Winamp 5.66", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  }
   playlist.push_back(Track());
 }
 
@@ -138,14 +138,14 @@ void Player::Pause() {
 }
 
 void Player::SetTitle(const std::string& title) {
-  if (unicodeWindow_)
+  if (wide_)
     SetWindowTextW(window_, Wide(title).c_str());
   else
     SetWindowTextA(window_, Ansi(title).c_str());
 }
 
 std::string Player::Title() const {
-  if (unicodeWindow_) {
+  if (wide_) {
     wchar_t title[4096] = {};
     int n = GetWindowTextW(window_, title, 4096);
     return Utf8(std::wstring_view(title, n > 0 ? n : 0));
@@ -193,15 +193,23 @@ const Track* Player::Current() const {
 }
 
 LRESULT CALLBACK Player::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Dispatch(false, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Player::WideProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Dispatch(true, window, message, wParam, lParam);
+}
+
+LRESULT Player::Dispatch(bool wide, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
+    // lpCreateParams lies at the same place in CREATESTRUCTA and CREATESTRUCTW.
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* player = reinterpret_cast<Player*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!player || player->window_ != window) {
-    return IsWindowUnicode(window) ? DefWindowProcW(window, message, wParam, lParam)
-                                   : DefWindowProcA(window, message, wParam, lParam);
-  }
+  if (!player || player->window_ != window)
+    return wide ? DefWindowProcW(window, message, wParam, lParam)
+                : DefWindowProcA(window, message, wParam, lParam);
   return player->Handle(message, wParam, lParam);
 }
 
@@ -221,10 +229,8 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       window_ = nullptr;
       return 0;
     default:
-      // The procedure gets messages in the form of its class, whatever a plug-in's subclass
-      // has made of the window since.
-      return unicodeWindow_ ? DefWindowProcW(window_, message, wParam, lParam)
-                            : DefWindowProcA(window_, message, wParam, lParam);
+      return wide_ ? DefWindowProcW(window_, message, wParam, lParam)
+                   : DefWindowProcA(window_, message, wParam, lParam);
   }
 }
 

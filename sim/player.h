@@ -60,17 +60,20 @@ struct FieldAnswer {
   std::size_t logFrom, logTo;  // the messages received while the callback ran: log[from, to)
 };
 
+// How the player's window class is registered: with the ANSI functions, or with the wide ones,
+// which make its window a Unicode window whose texts are kept and passed on in UTF-16.
+enum class WindowKind { Ansi, Unicode };
+
 class Player {
  public:
-  // A Unicode window (registered and run through the wide functions), as the player's is
-  // from 5.x on, holds a title in any script; an ANSI one only what the code page spells.
-  explicit Player(unsigned version = 0x5000, bool unicodeWindow = false);
+  explicit Player(unsigned version = 0x5000, WindowKind kind = WindowKind::Ansi);
   ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
   HWND window() const { return window_; }
-  // The player's own window procedure, as a plug-in finds it before it hooks the window.
+  // The player's own window procedure (of an ANSI window), as a plug-in finds it before it
+  // hooks the window.
   static WNDPROC OwnProcedure();
 
   // --- scriptable state -------------------------------------------------------------------
@@ -123,6 +126,8 @@ class Player {
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK WideProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT Dispatch(bool wide, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Request(WPARAM argument, LPARAM code);
   LRESULT OutputTime(WPARAM mode);
@@ -132,12 +137,12 @@ class Player {
   LRESULT FormatTitleWide(waFormatTitleExtended* request);
   const Track* Current() const;
 
+  bool wide_ = false;
   HWND window_ = nullptr;
   HMODULE module_ = nullptr;
   winampGeneralPurposePlugin* header_ = nullptr;
   std::string fileNameAnswer_;
   std::wstring wideFileNameAnswer_;
-  bool unicodeWindow_ = false;
 };
 
 // A track's text as the player answers it: in UTF-16, and in the code page (what it cannot

@@ -1,7 +1,7 @@
 // The configuration dialog: shows the settings it is given, keeps three groups of
 // controls enabled as their switches say, picks files with the common open and save dialogs,
 // opens the template and "Not Playing" files in Notepad, runs the volume dialog, and on OK
-// writes every key to the INI file.
+// writes every key whose control it offered to the INI file.
 //
 // Lifetime: modal, from RunConfigDialog until OK (result IDOK), Cancel or the close box
 // (IDCANCEL); the settings and INI path it is given are reached through DialogSettings and
@@ -32,6 +32,11 @@ constexpr int kLastTimeout = 30;
 
 // The text encoding list: entry i is the TextEncoding setting's number i.
 const char* const kEncodingNames[] = {"ANSI", "UTF-8", "UTF-16 LE"};
+
+// What OK writes is read back whole; a text that fills the box may be cut and is not loaded.
+static_assert(kDialogTextBytes == kIniValueChars);
+
+constexpr char kNotepad[] = "\\notepad.exe";  // in the system folder
 
 constexpr char kNotSpecifiedTitle[] = "Not Specified";
 constexpr UINT kNotSpecifiedStyle = MB_ICONEXCLAMATION | MB_OK;
@@ -92,6 +97,25 @@ unsigned PendingVolume = 0;
 // speech controls never come and go while the dialog is open.
 bool SpeechOffered = false;
 
+// Puts the process's current directory back, when it goes, to what it was when it was made.
+class CurrentDirectoryKeeper {
+ public:
+  CurrentDirectoryKeeper() {
+    DWORD size = GetCurrentDirectoryA(0, nullptr);
+    kept_.resize(size);
+    DWORD length = size != 0 ? GetCurrentDirectoryA(size, kept_.data()) : 0;
+    kept_.resize(length < size ? length : 0);
+  }
+  ~CurrentDirectoryKeeper() {
+    if (!kept_.empty()) SetCurrentDirectoryA(kept_.c_str());
+  }
+  CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+  CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+ private:
+  std::string kept_;
+};
+
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void Check(HWND dialog, int id, bool on) {
@@ -124,10 +148,12 @@ void FillTimeouts(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_POPUP_TIMEOUT);
   for (int seconds = kFirstTimeout; seconds <= kLastTimeout; ++seconds)
     SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(seconds).c_str()));
-  // The list's own prefix search from the top: 2 selects "20"; no match selects nothing.
+  // The entry of the timeout itself, not the first one it begins (2 is not "20"); a timeout
+  // the list does not offer selects nothing, and OK keeps it.
   std::string timeout = std::to_string(DialogSettings->PopupTimeout);
-  SendMessageA(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-               reinterpret_cast<LPARAM>(timeout.c_str()));
+  LRESULT entry = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(timeout.c_str()));
+  if (entry != CB_ERR) SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
 }
 
 void FillEncodings(HWND dialog) {
@@ -213,6 +239,9 @@ void PickFile(HWND dialog, const FilePick& pick) {
   record.lpstrTitle = pick.title;
   record.Flags = pick.flags;
 
+  // The common dialogs move the process's current directory to the folder browsed; the
+  // player's relative paths (and which notepad.exe a bare name finds) must not change.
+  CurrentDirectoryKeeper keeper;
   auto show = [&] { return pick.save ? GetSaveFileNameA(&record) : GetOpenFileNameA(&record); };
   BOOL chosen = show();
   if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
@@ -232,7 +261,14 @@ void EditInNotepad(HWND dialog, const NotepadEdit& edit) {
     MessageBoxA(HostWindow(), edit.warning, kNotSpecifiedTitle, kNotSpecifiedStyle);
     return;
   }
-  ShellExecuteA(HostWindow(), "open", "notepad.exe", path.c_str(), nullptr, SW_SHOWNORMAL);
+  // By its full path, or a notepad.exe in the current directory could be started instead; the
+  // file name quoted, so that one with blanks stays one argument.
+  char system[MAX_PATH] = {};
+  UINT length = GetSystemDirectoryA(system, sizeof system);
+  if (length == 0 || length >= sizeof system) return;
+  std::string notepad = std::string(system, length) + kNotepad;
+  std::string quoted = "\"" + path + "\"";
+  ShellExecuteA(HostWindow(), "open", notepad.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void Save(HWND dialog) {
@@ -255,6 +291,7 @@ void Save(HWND dialog) {
   c.changeVolume = Checked(dialog, IDC_CHANGE_VOLUME);
   c.volume = PendingVolume;
   c.textEncoding = ChosenEncoding(dialog);
+  c.speechOffered = SpeechOffered;
   for (const auto& [key, value] : SavedKeys(c)) WriteSetting(*DialogIniPath, key, value);
   DialogSettings->Volume = PendingVolume;
 }

@@ -59,8 +59,8 @@
 
 #include "settings/settings.h"
 
-// Runs the configuration dialog owned by `owner`, showing `settings`; IDOK after every key was
-// written to the INI file at `iniPath`, IDCANCEL after Cancel or the close box (or -1 when the
+// Runs the configuration dialog owned by `owner`, showing `settings`; IDOK after every key it
+// offered was written to the INI file at `iniPath`, IDCANCEL after Cancel or the close box (or -1 when the
 // dialog could not be made). Of `settings` it changes Volume on OK, and SpeechEnabled (off)
 // when no speech engine is found.
 INT_PTR RunConfigDialog(HWND owner, SettingsRecord& settings, const std::string& iniPath);

@@ -37,14 +37,16 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
       {"NotPlayingFile", c.notPlayingFile},
       {"OutputFile", c.outputFile},
       {"PopupEnabled", Switch(c.popupEnabled)},
-      {"PopupTimeout", c.popupTimeout},
-      {"PopupFormat", c.popupFormat},
-      {"ReplaceHyphens", Switch(c.replaceHyphens)},
-      {"SpeechEnabled", Switch(c.speechEnabled)},
-      {"SpeechFormat", c.speechFormat},
-      {"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)},
-      {"Volume", std::to_string(c.volume)},
   };
+  if (!c.popupTimeout.empty()) keys.push_back({"PopupTimeout", c.popupTimeout});
+  keys.push_back({"PopupFormat", c.popupFormat});
+  keys.push_back({"ReplaceHyphens", Switch(c.replaceHyphens)});
+  if (c.speechOffered) {
+    keys.push_back({"SpeechEnabled", Switch(c.speechEnabled)});
+    keys.push_back({"SpeechFormat", c.speechFormat});
+    keys.push_back({"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)});
+    keys.push_back({"Volume", std::to_string(c.volume)});
+  }
   if (c.textEncoding) keys.push_back({"TextEncoding", std::to_string(*c.textEncoding)});
   return keys;
 }

@@ -20,7 +20,8 @@ unsigned VolumePercent(unsigned level);
 // The percentage as the volume dialog shows it: "21%".
 std::string VolumeLabel(unsigned level);
 
-// The configuration dialog's controls as OK reads them, enabled or not.
+// The configuration dialog's controls as OK reads them, enabled or not, and whether the speech
+// controls were offered at all.
 struct ConfigChoices {
   bool enabled = false;
   bool flushBuffers = false;
@@ -39,6 +40,7 @@ struct ConfigChoices {
   bool pause = false;
   bool changeVolume = false;
   unsigned volume = 0;
+  bool speechOffered = true;  // false without a speech engine: the four above were not shown
   // The text encoding list's chosen entry, which is the setting's number; none when the list
   // offered nothing to choose, and then the key is kept as it is.
   std::optional<unsigned> textEncoding;
@@ -46,6 +48,8 @@ struct ConfigChoices {
 
 using SavedKey = std::pair<const char*, std::string>;
 
-// Every key OK writes, in the order it writes them. PollingInterval is never among them;
-// TextEncoding comes last, and only when chosen.
+// Every key OK writes, in the order it writes them. A key whose control offered nothing (no
+// timeout entry chosen; the speech keys and Volume without a speech engine; no text encoding
+// chosen) is left out, so the file keeps its value. PollingInterval is never among them;
+// TextEncoding comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

@@ -4,7 +4,10 @@
 //
 // Lifetime: everything is static and lives as long as the module. Init installs the hook on
 // the player's window and, when enabled, the tray icon and the polling timer; quit takes all
-// of it away again, timers included, so nothing can call into an unloaded module.
+// of it away again, timers included, so nothing can call into an unloaded module. Where quit
+// cannot take the hook out (another procedure was installed over it) it pins the module
+// instead. Config holds a reference on the module while its dialog runs and keeps it for good
+// when quit came meanwhile. A module kept either way stays mapped for the rest of the process.
 #include "plugin/plugin.h"
 
 #include "base/guarded.h"
@@ -19,8 +22,9 @@ unsigned HostVersion = 0;
 std::string HostVersionText;
 bool PollingMode = false;
 WNDPROC PreviousHostProc = nullptr;
+bool HostWindowUnicode = false;
+bool HasQuit = false;
 UINT OutputUpdatedMessage = 0;
-UINT_PTR UpdateTimer = 0;
 std::string TemplateText;
 std::string NotPlayingText;
 
@@ -34,6 +38,10 @@ void __cdecl Quit();
 
 PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Quit, nullptr,
                        nullptr};
+
+// Whether HostWindowHook is in the player's window procedure chain: from init until quit
+// takes it out, and for good when quit could not.
+bool HookInChain = false;
 
 // Hexadecimal as "%X" writes it.
 std::string UpperHex(unsigned n) {
@@ -71,8 +79,29 @@ void LoadSettingsAndTarget() {
             Settings.TextEncoding};
 }
 
+// Read with the functions of the kind the hook was installed with: the other kind may answer
+// a stand-in address instead of the procedure itself.
 WNDPROC CurrentHostProc() {
-  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(HostWindow(), GWLP_WNDPROC));
+  return reinterpret_cast<WNDPROC>(HostWindowUnicode
+                                       ? GetWindowLongPtrW(HostWindow(), GWLP_WNDPROC)
+                                       : GetWindowLongPtrA(HostWindow(), GWLP_WNDPROC));
+}
+
+WNDPROC SetHostProc(WNDPROC procedure) {
+  LONG_PTR value = reinterpret_cast<LONG_PTR>(procedure);
+  return reinterpret_cast<WNDPROC>(HostWindowUnicode
+                                       ? SetWindowLongPtrW(HostWindow(), GWLP_WNDPROC, value)
+                                       : SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, value));
+}
+
+// A reference on this module, so that the player's FreeLibrary cannot unmap it; `flags` may
+// add GET_MODULE_HANDLE_EX_FLAG_PIN to keep it for the life of the process. Null on failure.
+HMODULE HoldModule(DWORD flags) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
+                          reinterpret_cast<LPCSTR>(&HostWindowHook), &module))
+    return nullptr;
+  return module;
 }
 
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
@@ -87,26 +116,21 @@ std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
   return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
-void StartPolling() {
-  UpdateTimer = SetTimer(HostWindow(), kPollingTimer, Settings.PollingInterval * 1000, RunUpdate);
-}
-
-void KillUpdateTimers() {
-  for (UINT_PTR timer = kNotificationTimer; timer <= kPollingTimer; ++timer)
-    KillTimer(HostWindow(), timer);
-  UpdateTimer = 0;
-}
+void StartPolling() { ArmUpdate(kPollingTimer, Settings.PollingInterval * 1000); }
 
 int __cdecl Init() {
   Guarded([] {
+    HasQuit = false;
     CurrentTitle.clear();
     LastTitle.clear();
     QueryHostVersion();
     IniPath = FormIniPath();
     LoadSettingsAndTarget();
-    if (CurrentHostProc() != HostWindowHook) {
-      PreviousHostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-          HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
+    // A hook left in the chain by an earlier quit serves again; a second one would call itself.
+    if (!HookInChain) {
+      HostWindowUnicode = IsWindowUnicode(HostWindow()) != FALSE;
+      PreviousHostProc = SetHostProc(HostWindowHook);
+      HookInChain = true;
     }
     if (!Settings.Enabled) return;
     ReadTexts();
@@ -120,8 +144,11 @@ int __cdecl Init() {
 }
 
 void __cdecl Config() {
+  // The player may call quit, and unload us, while the dialog's loop runs.
+  HMODULE held = HoldModule(0);
   Guarded([] {
-    if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK) return;
+    // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
+    if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
     const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
@@ -137,31 +164,36 @@ void __cdecl Config() {
       else
         RemoveTrayIcon();
       if (PollingMode) {
-        if (UpdateTimer != 0) KillTimer(HostWindow(), UpdateTimer);
+        KillArmedUpdates();
         StartPolling();
       } else {
         host::SendPlayingNotification();
       }
     } else {
       RemoveTrayIcon();
-      if (UpdateTimer != 0) KillTimer(HostWindow(), UpdateTimer);
-      // UpdateTimer may name a one-shot timer set after the polling timer; a disabled
-      // plug-in must stop polling all the same.
-      KillTimer(HostWindow(), kPollingTimer);
-      UpdateTimer = 0;
+      KillArmedUpdates();
     }
   });
+  // Once quit has come, the player's reference may be gone and dropping ours would unmap the
+  // code this returns through: it is kept.
+  if (held && !HasQuit) FreeLibrary(held);
 }
 
 void __cdecl Quit() {
   Guarded([] {
+    HasQuit = true;
     if (Settings.Enabled && Settings.PopupEnabled) RemoveTrayIcon();
     ClosePopup();
-    // Only our own hook is taken out; one installed over it keeps the chain it built.
-    if (CurrentHostProc() == HostWindowHook)
-      SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviousHostProc));
+    // Only our own hook is taken out. One installed over it keeps the chain it built and
+    // calls into ours for the life of the window, so this module must stay mapped.
+    if (CurrentHostProc() == HostWindowHook) {
+      SetHostProc(PreviousHostProc);
+      HookInChain = false;
+    } else {
+      HoldModule(GET_MODULE_HANDLE_EX_FLAG_PIN);
+    }
     // The player unloads us next: no update timer may fire into the freed module.
-    KillUpdateTimers();
+    KillArmedUpdates();
     if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
       WriteOutput(Output, NotPlayingText);
   });

@@ -39,9 +39,13 @@ extern std::string LastTitle;
 extern std::string PopupText;
 
 extern bool PollingMode;
+// The procedure our hook replaced, and whether the player's window was a Unicode window then:
+// the hook is installed, passes messages on and is taken out with the functions of that kind.
 extern WNDPROC PreviousHostProc;
+extern bool HostWindowUnicode;
+// On from quit until the next init: the hook passes every message straight on.
+extern bool HasQuit;
 extern UINT OutputUpdatedMessage;
-extern UINT_PTR UpdateTimer;
 extern std::string TemplateText;
 extern std::string NotPlayingText;
 extern bool NotPlayingWritten;
@@ -56,6 +60,12 @@ constexpr UINT kRetryDelayMs = 200;
 // Players from 5.0 notify and format titles; older ones are polled and get the expander.
 constexpr unsigned kFirstNotifyingVersion = 0x5000;
 constexpr char kOutputUpdatedMessageName[] = "TunecrierOutputFileUpdated";
+
+// Update timers are set and killed only through these, which remember the ids armed: SetTimer's
+// answer is not the id, and the player may own timers of the same numbers.
+void ArmUpdate(UINT_PTR timer, UINT delayMs);
+void KillUpdate(UINT_PTR timer);
+void KillArmedUpdates();
 
 void CALLBACK RunUpdate(HWND window, UINT message, UINT_PTR timer, DWORD time);
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

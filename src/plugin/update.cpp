@@ -5,8 +5,14 @@
 // runs only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
 // double-clicks into updates (or the last popup again) and passes every other message on to
-// the player. The subsystems are handed the titles and texts they show.
+// the player; from quit on it passes everything on. The subsystems are handed the titles and
+// texts they show.
+//
+// The update timers armed are remembered from ArmUpdate until they are killed; quit and a
+// config that switches the plug-in off kill exactly those.
 #include <mbstring.h>
+
+#include <bitset>
 
 #include "base/guarded.h"
 #include "base/product.h"
@@ -33,6 +39,9 @@ constexpr char kBulletSeparatorUtf8[] = " \xE2\x80\xA2 ";
 constexpr LPARAM kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;
 constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 
+// The update timers set on the player's window and not killed since, by id.
+std::bitset<kPollingTimer + 1> ArmedUpdates;
+
 // The window's title in the code page, or through the wide call as UTF-8.
 std::string WindowTitle(HWND window, Encoding encoding) {
   if (IsUnicode(encoding)) {
@@ -57,10 +66,6 @@ bool SameTitle(const std::string& a, const std::string& b, Encoding encoding) {
   if (IsUnicode(encoding)) return UpperWide(a, encoding) == UpperWide(b, encoding);
   return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
                   reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
-}
-
-void ArmUpdate(HWND window, UINT_PTR timer, UINT delayMs) {
-  UpdateTimer = SetTimer(window, timer, delayMs, RunUpdate);
 }
 
 void HandleStop() {
@@ -103,7 +108,7 @@ void Announce() {
 }
 
 void Update(HWND window, UINT_PTR timer) {
-  if (timer != kPollingTimer) KillTimer(window, timer);
+  if (timer != kPollingTimer) KillUpdate(timer);
 
   int state = host::PlayState();
   if (state != host::kPlaying) {
@@ -123,7 +128,7 @@ void Update(HWND window, UINT_PTR timer) {
       }
       LastTitle.clear();
     } else {
-      ArmUpdate(window, timer + 1, kRetryDelayMs);
+      ArmUpdate(timer + 1, kRetryDelayMs);
     }
     return;
   }
@@ -148,15 +153,15 @@ bool OnTrayEvent(LPARAM event) {
 }
 
 // Our part of a message the hook sees; returns whether it goes on to the player.
-bool Hook(HWND window, UINT message, LPARAM lParam) {
-  if (!Settings.Enabled) return true;
+bool Hook(UINT message, LPARAM lParam) {
+  if (!Settings.Enabled || HasQuit) return true;
   if (host::IsPlayingNotification(message, lParam)) {
-    ArmUpdate(window, kNotificationTimer, kNotificationDelayMs);
+    ArmUpdate(kNotificationTimer, kNotificationDelayMs);
   } else if (IsTaskbarCreatedMessage(message)) {
     if (Settings.PopupEnabled) {
       AddTrayIcon(Settings.TextEncoding);
       LastTitle.clear();
-      ArmUpdate(window, kNotificationTimer, kNotificationDelayMs);
+      ArmUpdate(kNotificationTimer, kNotificationDelayMs);
     }
   } else if (message == kTrayCallbackMessage) {
     return OnTrayEvent(lParam);
@@ -166,11 +171,30 @@ bool Hook(HWND window, UINT message, LPARAM lParam) {
 
 }  // namespace
 
+void ArmUpdate(UINT_PTR timer, UINT delayMs) {
+  // SetTimer answers non-zero on success, not the id: for id 0 Wine answers 1.
+  if (SetTimer(HostWindow(), timer, delayMs, RunUpdate) != 0) ArmedUpdates.set(timer);
+}
+
+void KillUpdate(UINT_PTR timer) {
+  KillTimer(HostWindow(), timer);
+  ArmedUpdates.reset(timer);
+}
+
+void KillArmedUpdates() {
+  for (UINT_PTR timer = 0; timer < ArmedUpdates.size(); ++timer)
+    if (ArmedUpdates.test(timer)) KillUpdate(timer);
+}
+
 void CALLBACK RunUpdate(HWND window, UINT, UINT_PTR timer, DWORD) {
   Guarded([=] { Update(window, timer); });
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!Guarded([=] { return Hook(window, message, lParam); }, true)) return 1;
-  return CallWindowProcA(PreviousHostProc, HostWindow(), message, wParam, lParam);
+  if (!Guarded([=] { return Hook(message, lParam); }, true)) return 1;
+  // Through the ANSI functions a Unicode window's texts would pass the code page and come
+  // back with '?' for what it cannot spell.
+  if (HostWindowUnicode)
+    return CallWindowProcW(PreviousHostProc, window, message, wParam, lParam);
+  return CallWindowProcA(PreviousHostProc, window, message, wParam, lParam);
 }

@@ -10,7 +10,9 @@ SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion) {
     char value[kIniValueChars] = {};
     DWORD length = GetPrivateProfileStringA(kIniSection, key, fallback, value, sizeof value,
                                             path.c_str());
-    return std::string(value, length < sizeof value ? length : sizeof value - 1);
+    // A cut value comes back as long as the buffer allows; a cut path names another file.
+    if (length >= sizeof value - 1) return std::string(fallback);
+    return std::string(value, length);
   };
   return ParseSettings(read, hostVersion);
 }

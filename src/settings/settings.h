@@ -11,10 +11,12 @@
 
 constexpr char kIniFileName[] = "gen_tunecrier.ini";
 constexpr char kIniSection[] = "Tunecrier";
-// Room for a value read from the file, terminator included.
-constexpr unsigned kIniValueChars = 256;
+// Room for a value read from the file, terminator included: as much as the configuration
+// dialog writes. A value that fills it may have been cut, so it is not used.
+constexpr unsigned kIniValueChars = 512;
 
-// Reads every key of the INI file at `path` (a missing file or key gives its default).
+// Reads every key of the INI file at `path` (a missing file or key gives its default, and so
+// does a value too long for kIniValueChars).
 SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion);
 
 // Writes one key to the INI file at `path` (the configuration dialog's OK). Failures are ignored.

@@ -58,13 +58,6 @@ const std::vector<int> kPopupControls = {1003, 1002, 1004, 1027, 1028, 1029};
 const std::vector<int> kSpeechControls = {1030, 1031, 1006, 1019, 1020};
 const std::vector<int> kNeverDisabled = {kEnable, kMainGroup, kOk, kCancel};
 
-const char* const kSavedKeys[] = {"Enabled",        "FlushFileBuffers", "WriteMode",
-                                  "InitializeOutput", "TemplateFile",   "NotPlayingFile",
-                                  "OutputFile",     "PopupEnabled",     "PopupTimeout",
-                                  "PopupFormat",    "ReplaceHyphens",   "SpeechEnabled",
-                                  "SpeechFormat",   "WhenSpeaking",     "Volume",
-                                  "TextEncoding"};
-
 std::string Selected(HWND dialog) {
   int index = static_cast<int>(SendDlgItemMessageA(dialog, kTimeout, CB_GETCURSEL, 0, 0));
   if (index == CB_ERR) return "(none)";
@@ -136,6 +129,12 @@ std::string ValueOf(const std::string& key) {
   return "(not written)";
 }
 
+std::string StoredValue(const std::string& iniPath, const char* key) {
+  char value[1024] = {};
+  GetPrivateProfileStringA("Tunecrier", key, "(missing)", value, sizeof value, iniPath.c_str());
+  return value;
+}
+
 class ConfigDialogTest : public PluginTest {
  protected:
   ::testing::AssertionResult Configure(std::vector<DialogStep> steps) {
@@ -202,7 +201,7 @@ TEST_F(ConfigDialogOpening, ChoosesTheWriteModeAndTimeoutEntry) {
     const char* timeout;
     const char* selected;
   };
-  const Case cases[] = {{"0", kOverwrite, "15", "15"}, {"1", kAppend, "2", "20"},
+  const Case cases[] = {{"0", kOverwrite, "15", "15"}, {"1", kAppend, "2", "(none)"},
                         {"2", kPrepend, "5", "(none)"}, {"3", 0, "0", "(none)"},
                         {"65538", kPrepend, "31", "(none)"}, {"0", kOverwrite, "100", "(none)"},
                         {"0", kOverwrite, "30", "30"}};
@@ -337,16 +336,10 @@ TEST_F(ConfigDialogOk, WritesEveryKeyInOrderAndNeverThePollingInterval) {
                             {"PopupTimeout", "25"},
                             {"PopupFormat", "%Artist%\\n%Title%"},
                             {"ReplaceHyphens", "1"},
-                            {"SpeechEnabled", "0"},
-                            {"SpeechFormat", ""},
-                            {"WhenSpeaking", "0"},
-                            {"Volume", "40"},
                             {"TextEncoding", "1"}},
-                           IniPath()));
-  char interval[16] = {};
-  GetPrivateProfileStringA("Tunecrier", "PollingInterval", "(missing)", interval, sizeof interval,
-                           IniPath().c_str());
-  EXPECT_STREQ(interval, "7");
+                           IniPath()))
+      << "without a speech engine the speech keys and Volume are not offered, nor written";
+  EXPECT_EQ(StoredValue(IniPath(), "PollingInterval"), "7");
 }
 
 TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
@@ -375,8 +368,8 @@ TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
     EXPECT_EQ(ValueOf("Enabled"), "0");
     EXPECT_EQ(ValueOf("FlushFileBuffers"), "0");
     EXPECT_EQ(ValueOf("InitializeOutput"), "0");
-    EXPECT_EQ(ValueOf("PopupTimeout"), "") << "no entry begins with 5";
-    EXPECT_EQ(Calls.profileWrites.size(), std::size(kSavedKeys));
+    EXPECT_EQ(ValueOf("PopupTimeout"), "(not written)") << "the list has no entry 5";
+    EXPECT_EQ(StoredValue(IniPath(), "PopupTimeout"), "5");
     Stop();
   }
 }
@@ -473,9 +466,27 @@ TEST_F(ConfigDialogOk, SwitchedOffStopsPollingAfterAOneShotUpdate) {
   std::vector<UINT_PTR> killed, set;
   for (const TimerCall& call : Calls.TimersOn(player.window()))
     (call.set ? set : killed).push_back(call.id);
-  EXPECT_NE(std::find(killed.begin(), killed.end(), 11u), killed.end())
-      << "the polling timer is killed by its identifier";
+  EXPECT_EQ(killed, std::vector<UINT_PTR>{11})
+      << "the polling timer, the one update still armed, and none of the player's";
   EXPECT_TRUE(set.empty()) << "a disabled plug-in arms no update";
+}
+
+// The user closes the player while the dialog is open: quit and the unload come inside the
+// dialog's loop, and its OK must not bring the plug-in back to life.
+TEST_F(ConfigDialogOk, AfterTheUnloadSavesAndTouchesNothingInThePlayer) {
+  WriteEnabledIni("x", "", {{"PopupEnabled", "1"}});
+  StartWithoutSpeechEngine();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    player.Unload();  // quit, then FreeLibrary
+    Forget();
+    Click(dialog, kReplaceHyphens);
+    Click(dialog, kOk);
+  }));
+  EXPECT_EQ(ValueOf("ReplaceHyphens"), "1") << "the settings are saved";
+  EXPECT_TRUE(Calls.tray.empty()) << "no tray icon comes back";
+  EXPECT_TRUE(Calls.TimersOn(player.window()).empty());
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0);
+  EXPECT_NE(GetModuleHandleA(DllPath().c_str()), nullptr) << "config returned through it";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -521,7 +532,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
 
 class ConfigDialogWithoutSpeechEngine : public ConfigDialogTest {};
 
-TEST_F(ConfigDialogWithoutSpeechEngine, OffersNoSpeechAndSavesItOff) {
+TEST_F(ConfigDialogWithoutSpeechEngine, OffersNoSpeechAndKeepsItsStoredSettings) {
   WriteIni({{"Enabled", "1"},
             {"SpeechEnabled", "1"},
             {"SpeechFormat", "Now %Title%"},
@@ -540,10 +551,9 @@ TEST_F(ConfigDialogWithoutSpeechEngine, OffersNoSpeechAndSavesItOff) {
     EXPECT_TRUE(EnabledAs(dialog, {kEnableSpeech}, false)) << "after the master switch";
     Click(dialog, kOk);
   }));
-  EXPECT_EQ(ValueOf("SpeechEnabled"), "0");
-  EXPECT_EQ(ValueOf("SpeechFormat"), "");
-  EXPECT_EQ(ValueOf("WhenSpeaking"), "0");
-  EXPECT_EQ(ValueOf("Volume"), "20");
+  for (const char* key : {"SpeechEnabled", "SpeechFormat", "WhenSpeaking", "Volume"})
+    EXPECT_EQ(ValueOf(key), "(not written)") << key;
+  EXPECT_EQ(StoredValue(IniPath(), "SpeechFormat"), "Now %Title%");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -756,6 +766,29 @@ TEST_F(ConfigDialogBrowse, CancelOrFailureKeepsTheText) {
   }
 }
 
+// The real dialogs move the process's current directory to the folder browsed.
+TEST_F(ConfigDialogBrowse, LeavesThePlayersCurrentDirectoryAsItWas) {
+  WriteIni({{"Enabled", "1"}});
+  StartWithoutSpeechEngine();
+  char start[MAX_PATH] = {}, browsed[MAX_PATH] = {}, after[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof start, start);
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+  GetWindowsDirectoryA(browsed, sizeof browsed);
+  Calls.fileDialog = [&](bool, OPENFILENAMEA* record) {
+    SetCurrentDirectoryA(browsed);
+    lstrcpynA(record->lpstrFile, "C:\\picked.txt", record->nMaxFile);
+    return TRUE;
+  };
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    Click(dialog, kBrowseOutput);
+    GetCurrentDirectoryA(sizeof after, after);
+    Click(dialog, kCancel);
+  }));
+  SetCurrentDirectoryA(start);
+  EXPECT_EQ(Calls.fileDialogs.size(), 1u);
+  EXPECT_EQ(std::string(after) + "\\", dir);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class ConfigDialogEdit : public ConfigDialogTest {};
@@ -796,6 +829,9 @@ TEST_F(ConfigDialogEdit, PathOpensInNotepadAndTheDialogStays) {
   WriteIni({{"Enabled", "1"}});
   StartWithoutSpeechEngine();
   const std::string path = "C:\\My Music\\now playing.txt";
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, sizeof folder);
+  const std::string system = folder;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
     Calls.messageBoxes.clear();
@@ -810,8 +846,8 @@ TEST_F(ConfigDialogEdit, PathOpensInNotepadAndTheDialogStays) {
     const ShellExecuteCall& call = Calls.shellExecutes[0];
     EXPECT_EQ(call.owner, player.window());
     EXPECT_EQ(call.verb, "open");
-    EXPECT_EQ(call.file, "notepad.exe");
-    EXPECT_EQ(call.parameters, path) << "unquoted";
+    EXPECT_EQ(call.file, system + "\\notepad.exe") << "by its full path";
+    EXPECT_EQ(call.parameters, "\"" + path + "\"");
     EXPECT_TRUE(call.directoryNull);
     EXPECT_EQ(call.show, SW_SHOWNORMAL);
     EXPECT_TRUE(Calls.messageBoxes.empty());

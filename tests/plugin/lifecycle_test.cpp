@@ -111,32 +111,63 @@ TEST_F(QuitTest, GivesThePlayerItsWindowProcedureBack) {
   EXPECT_EQ(ProcedureOf(player.window()), sim::Player::OwnProcedure());
 }
 
+// Another program's subclass, installed over the hook, passing every message on to it.
+WNDPROC UnderLaterHook = nullptr;
 LRESULT CALLBACK LaterHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
+  return CallWindowProcA(UnderLaterHook, window, message, wParam, lParam);
 }
 
-TEST_F(QuitTest, LeavesAProcedureInstalledOverTheHookAlone) {
+// That subclass calls into the hook for as long as the window lives, also after the player
+// has unloaded the plug-in: the module must stay, and the hook only pass messages on.
+TEST_F(QuitTest, AProcedureOverTheHookKeepsItsChainAndTheModule) {
+  WriteEnabledIni("x", "");
   Start();
-  WNDPROC hook = ProcedureOf(player.window());
-  SetWindowLongPtrA(player.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterHook));
-  Stop(/*keepLoaded=*/true);
+  UnderLaterHook = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(player.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterHook)));
+  Stop();
   EXPECT_EQ(ProcedureOf(player.window()), LaterHook);
-  // Put the chain back together so that the window can be destroyed safely later.
+  EXPECT_NE(GetModuleHandleA(DllPath().c_str()), nullptr) << "the module is still mapped";
+  Calls.timers.clear();
+  player.ClearLog();
+  player.Play(0);  // a new title and the playing notification, through both procedures
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1) << "passed on to the player";
+  EXPECT_TRUE(Calls.timers.empty()) << "nothing is armed after quit";
+  // Put the chain back together so that the window can be destroyed without it.
   SetWindowLongPtrA(player.window(), GWLP_WNDPROC,
                     reinterpret_cast<LONG_PTR>(sim::Player::OwnProcedure()));
-  (void)hook;
 }
 
-TEST_F(QuitTest, LeavesNoUpdateTimerArmed) {
+std::wstring WideTitle(HWND window) {
+  wchar_t title[256] = {};
+  int length = GetWindowTextW(window, title, 256);
+  return std::wstring(title, length > 0 ? length : 0);
+}
+
+// A Unicode player window: its texts must not pass the code page on their way through the
+// hook, nor after quit has taken the hook out.
+TEST_F(QuitTest, AUnicodePlayerWindowKeepsATitleTheCodePageCannotSpell) {
+  WriteEnabledIni("x", "");
+  sim::Player wide(0x5000, sim::WindowKind::Unicode);
+  ASSERT_TRUE(wide.Load(DllPath(), InstallRecorders));
+  const std::wstring title = L"\u65E5\u672C - \u0416\u0436 - Winamp";
+  SetWindowTextW(wide.window(), title.c_str());
+  EXPECT_EQ(WideTitle(wide.window()), title) << "with the plug-in loaded";
+  wide.Unload();
+  SetWindowTextW(wide.window(), (L"1. " + title).c_str());
+  EXPECT_EQ(WideTitle(wide.window()), L"1. " + title) << "after quit";
+}
+
+// The player may own timers of the same numbers as the plug-in's updates.
+TEST_F(QuitTest, KillsTheUpdateTimersItArmedAndNoOther) {
   WriteEnabledIni("x", "");
   player.version = 0x2900;
-  Start();
-  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
+  Start();  // polling: timer 11
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);  // timer 0
   Stop(/*keepLoaded=*/true);
   std::set<UINT_PTR> killed;
   for (const TimerCall& call : Calls.TimersOn(player.window()))
     if (!call.set) killed.insert(call.id);
-  for (UINT_PTR id = 0; id <= 11; ++id) EXPECT_TRUE(killed.count(id)) << "timer " << id;
+  EXPECT_EQ(killed, (std::set<UINT_PTR>{0, 11}));
 }
 
 TEST_F(QuitTest, WritesTheNotPlayingTextUnlessDisabled) {

@@ -203,18 +203,28 @@ TEST_F(OutputFileTest, AFileHeldOpenForWritingIsLeftAlone) {
   EXPECT_TRUE(FileHolds(Path("out.txt"), "held"));
 }
 
-TEST_F(OutputFileTest, ValuesAreCutTo255Characters) {
-  // A 300-character path whose first 255 characters name the real "Not Playing" file.
-  std::string name = Path("");
-  name += std::string(255 - name.size() - 4, 'n') + ".txt";
-  ASSERT_EQ(name.size(), 255u);
-  harness::WriteBytes(name, "found by its first 255 characters");
-  WriteIni({{"Enabled", "1"},
-            {"NotPlayingFile", name + std::string(45, 'x')},
-            {"OutputFile", Path("out.txt")}});
-  Start();
-  Stop();
-  EXPECT_TRUE(FileHolds(Path("out.txt"), "found by its first 255 characters"));
+// A path the dialog saved longer than 255 characters: once cut, it named another file, which
+// overwrite mode created. A value as long as the dialog can save may have been cut itself.
+TEST_F(OutputFileTest, ALongPathIsNeverCut) {
+  harness::WriteBytes(Path("notplaying.txt"), "np");
+  for (std::size_t length : {300u, 511u}) {
+    SCOPED_TRACE(length);
+    std::string cut = Path("");
+    cut += std::string(255 - cut.size() - 4, 'o') + ".txt";  // a file name it could be cut to
+    std::string output = cut + std::string(length - cut.size(), 'x');
+    WriteIni({{"Enabled", "1"},
+              {"NotPlayingFile", Path("notplaying.txt")},
+              {"OutputFile", output}});
+    Start();
+    Stop();
+    EXPECT_TRUE(FileMissing(cut));
+    for (const FileOpen& open : Calls.fileOpens) {
+      EXPECT_NE(open.path, cut);
+      if (length == 511) {
+        EXPECT_NE(open.path.substr(0, cut.size()), cut) << "not used at all";
+      }
+    }
+  }
 }
 
 // A file too large to hold in memory, or to read in one call, is treated as unreadable, and
