@@ -171,8 +171,7 @@ int main(int argc, char** argv) {
            "SpeechEnabled=1\r\nWhenSpeaking=0\r\n"
            "PopupEnabled=1\r\nPopupTimeout=3\r\n"
            // Titles and tags as the player has them, in any script; the output file in UTF-8.
-           "TextEncoding=1\r\n"
-           "PopupFormat=%Artist% - %Title%\\nLength: %Length%\r\n");
+           "TextEncoding=1\r\n");
 
   HWND listener = MakeListener();
   sim::Player player(0x5066, sim::WindowKind::Unicode);

@@ -2,10 +2,11 @@
 #include <windows.h>
 
 #include <climits>
+#include <type_traits>
 
 #include "encoding/encoding.h"
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "the system's wide texts are UTF-16");
+static_assert(std::is_same_v<Utf16String, std::wstring>, "the system's wide texts are UTF-16");
 
 namespace {
 
@@ -36,14 +37,9 @@ std::string WideToCodePage(std::wstring_view wide) {
   return text;
 }
 
-std::wstring Utf8ToWide(std::string_view utf8) {
-  std::u16string utf16 = Utf8ToUtf16(utf8);
-  return std::wstring(utf16.begin(), utf16.end());
-}
+std::wstring Utf8ToWide(std::string_view utf8) { return Utf8ToUtf16(utf8); }
 
-std::string WideToUtf8(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
-}
+std::string WideToUtf8(std::wstring_view wide) { return Utf16ToUtf8(wide); }
 
 std::string DecodeCodePage(std::string_view bytes) { return CodePageToUtf8(bytes); }
 

@@ -5,13 +5,13 @@
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr char16_t kFirstHighSurrogate = 0xD800;
-constexpr char16_t kFirstLowSurrogate = 0xDC00;
-constexpr char16_t kLastLowSurrogate = 0xDFFF;
+constexpr Utf16Unit kFirstHighSurrogate = 0xD800;
+constexpr Utf16Unit kFirstLowSurrogate = 0xDC00;
+constexpr Utf16Unit kLastLowSurrogate = 0xDFFF;
 constexpr char32_t kFirstSupplementary = 0x10000;
 
-bool IsHigh(char16_t u) { return u >= kFirstHighSurrogate && u < kFirstLowSurrogate; }
-bool IsLow(char16_t u) { return u >= kFirstLowSurrogate && u <= kLastLowSurrogate; }
+bool IsHigh(Utf16Unit u) { return u >= kFirstHighSurrogate && u < kFirstLowSurrogate; }
+bool IsLow(Utf16Unit u) { return u >= kFirstLowSurrogate && u <= kLastLowSurrogate; }
 
 unsigned char Byte(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -72,13 +72,13 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
+void AppendUtf16(Utf16String& out, char32_t c) {
   if (c < kFirstSupplementary) {
-    out += static_cast<char16_t>(c);
+    out += static_cast<Utf16Unit>(c);
   } else {
     c -= kFirstSupplementary;
-    out += static_cast<char16_t>(kFirstHighSurrogate + (c >> 10));
-    out += static_cast<char16_t>(kFirstLowSurrogate + (c & 0x3FF));
+    out += static_cast<Utf16Unit>(kFirstHighSurrogate + (c >> 10));
+    out += static_cast<Utf16Unit>(kFirstLowSurrogate + (c & 0x3FF));
   }
 }
 
@@ -94,19 +94,19 @@ Encoding EncodingFromSetting(int number) {
   return Encoding::kAnsi;
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
+Utf16String Utf8ToUtf16(std::string_view utf8) {
+  Utf16String out;
   out.reserve(utf8.size());
   bool wellFormed = true;
   for (std::size_t i = 0; i < utf8.size();) AppendUtf16(out, NextCodePoint(utf8, i, wellFormed));
   return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view utf16) {
+std::string Utf16ToUtf8(Utf16View utf16) {
   std::string out;
   out.reserve(utf16.size());
   for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char16_t u = utf16[i];
+    Utf16Unit u = utf16[i];
     char32_t c = u;
     if (IsHigh(u) && i + 1 < utf16.size() && IsLow(utf16[i + 1])) {
       c = kFirstSupplementary + ((static_cast<char32_t>(u - kFirstHighSurrogate) << 10) |
@@ -125,25 +125,25 @@ bool IsUtf8(std::string_view bytes) {
   return wellFormed;
 }
 
-std::string Utf16LeBytes(std::u16string_view utf16) {
+std::string Utf16LeBytes(Utf16View utf16) {
   std::string bytes;
   bytes.reserve(utf16.size() * 2);
-  for (char16_t u : utf16) {
+  for (Utf16Unit u : utf16) {
     bytes += static_cast<char>(u & 0xFF);
     bytes += static_cast<char>(u >> 8);
   }
   return bytes;
 }
 
-std::u16string FromUtf16LeBytes(std::string_view bytes) {
-  std::u16string utf16;
+Utf16String FromUtf16LeBytes(std::string_view bytes) {
+  Utf16String utf16;
   utf16.reserve(bytes.size() / 2);
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-    utf16 += static_cast<char16_t>(Byte(bytes, i) | (Byte(bytes, i + 1) << 8));
+    utf16 += static_cast<Utf16Unit>(Byte(bytes, i) | (Byte(bytes, i + 1) << 8));
   return utf16;
 }
 
-std::size_t FittingUnits(std::u16string_view utf16, std::size_t room) {
+std::size_t FittingUnits(Utf16View utf16, std::size_t room) {
   if (utf16.size() <= room) return utf16.size();
   // The unit after the cut would be the low half of a pair whose high half is the last one
   // kept: leave the pair out whole.

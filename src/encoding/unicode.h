@@ -8,8 +8,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cwchar>
 #include <string>
 #include <string_view>
+
+// UTF-16 code units: wchar_t where it has 16 bits (Windows, so that the system's wide texts need
+// no copy), char16_t elsewhere (the native tests).
+#if WCHAR_MAX == 0xFFFF
+using Utf16Unit = wchar_t;
+#else
+using Utf16Unit = char16_t;
+#endif
+using Utf16String = std::basic_string<Utf16Unit>;
+using Utf16View = std::basic_string_view<Utf16Unit>;
 
 // The TextEncoding setting's values.
 enum class Encoding : unsigned {
@@ -28,19 +39,19 @@ inline bool IsUnicode(Encoding encoding) { return encoding != Encoding::kAnsi; }
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
-std::u16string Utf8ToUtf16(std::string_view utf8);
-std::string Utf16ToUtf8(std::u16string_view utf16);
+Utf16String Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(Utf16View utf16);
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).
 bool IsUtf8(std::string_view bytes);
 
 // UTF-16 code units as little-endian bytes, and back (an odd last byte is dropped).
-std::string Utf16LeBytes(std::u16string_view utf16);
-std::u16string FromUtf16LeBytes(std::string_view bytes);
+std::string Utf16LeBytes(Utf16View utf16);
+Utf16String FromUtf16LeBytes(std::string_view bytes);
 
 // How many of the first units fit into `room` units without splitting a surrogate pair.
-std::size_t FittingUnits(std::u16string_view utf16, std::size_t room);
+std::size_t FittingUnits(Utf16View utf16, std::size_t room);
 
 // A template or "Not Playing" file's bytes as UTF-8: a UTF-8 or UTF-16 LE mark decides and is
 // dropped; without one the bytes are taken as UTF-8, unless they are not well-formed UTF-8, in

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwchar>
 #include <deque>
+#include <forward_list>
 
 #include "base/guarded.h"
 #include "encoding/encoding.h"
@@ -33,12 +34,12 @@ constexpr wchar_t kNoFile[] = L"";
 constexpr int kWithoutExtendedInfo = 0;
 
 // The FormatWithHost call now waiting for the player: what it formats for, and the values it
-// has handed out, in deques, so that adding one never moves the others.
+// has handed out, in containers where adding one never moves the others.
 struct PendingFormat {
   const TagContext& context;
   bool codePageAnswers;  // the values are UTF-8 and the player asked through 297
   std::deque<std::string> values;
-  std::deque<std::wstring> wideValues;
+  std::forward_list<std::wstring> wideValues;
 };
 
 PendingFormat* Pending = nullptr;
@@ -82,8 +83,8 @@ wchar_t* AnswerWide(const wchar_t* name) {
   std::string value;
   if (!Pending || !Resolve(*Pending, FromWide(name, Encoding::kUtf8).c_str(), value))
     return nullptr;
-  Pending->wideValues.push_back(WideText(value, Encoding::kUtf8));
-  return Pending->wideValues.back().data();
+  Pending->wideValues.push_front(WideText(value, Encoding::kUtf8));
+  return Pending->wideValues.front().data();
 }
 
 // Request 297: `format` and the answer in the code page, or, with codePageAnswers, our values

@@ -60,8 +60,7 @@ NOTIFYICONDATAW WideRecord() {
   record.uFlags = TrayRecord.uFlags;
   record.uCallbackMessage = TrayRecord.uCallbackMessage;
   record.hIcon = TrayRecord.hIcon;
-  const std::u16string tip(WideTip.begin(), WideTip.end());
-  const std::size_t units = FittingUnits(tip, std::size(record.szTip) - 1);
+  const std::size_t units = FittingUnits(WideTip, std::size(record.szTip) - 1);
   std::memcpy(record.szTip, WideTip.data(), units * sizeof(wchar_t));
   return record;
 }
