@@ -150,6 +150,30 @@ TEST_F(UnicodeTest, TitlesCompareWideWithoutRegardToCase) {
                          "the new title announced, the change of case not"));
 }
 
+// A Unicode player window (as from 5.x on): its title reaches %FullTitle% whole, and the
+// tooltip cut before the surrogate pair that its 127th unit would split.
+TEST_F(UnicodeTest, AUnicodeWindowsTitleReachesTheFileAndTheTooltip) {
+  sim::Player wide(0x5000, sim::WindowKind::Unicode);
+  sim::Track track = UnicodeTrack();
+  const std::size_t before = sim::Wide("1. " + kArtist + " - ").size();
+  track.title = std::string(126 - before, 'x') + "🎵yy";
+  wide.playlist = {track};
+  WriteEnabledIni("%FullTitle%", "", {{"TextEncoding", "1"}, {"PopupEnabled", "1"}});
+  ASSERT_TRUE(wide.Load(DllPath(), [](HMODULE module) {
+    InstallRecorders(module);
+    Calls.realTray = false;
+  }));
+  wide.Play(0);
+  EXPECT_TRUE(Eventually(
+      [&] { return harness::ReadBytes(Path("out.txt")) == kArtist + " - " + track.title; },
+      "the song title in the output file"));
+  ASSERT_FALSE(Calls.tray.empty());
+  const NOTIFYICONDATAW& record = Calls.tray.back().wideRecord;
+  EXPECT_EQ(std::wstring(record.szTip, wcsnlen(record.szTip, 128)),
+            sim::Wide(wide.Title()).substr(0, 126));
+  wide.Unload();
+}
+
 TEST_F(UnicodeTest, PlayersWithoutWideRequestsAnswerInTheCodePage) {
   const std::string expected =
       ThroughCodePage(kTitle) + "|" + ThroughCodePage(kArtist) + "|" + ThroughCodePage(kAlbum) +
