@@ -3,7 +3,8 @@
 //   tunecrier_demo.exe <gen_tunecrier.dll> <folder>
 //
 // Copies the DLL into the folder, writes its INI file, a template and a "Not Playing" file
-// there, plays a short playlist a few seconds a track (each announced aloud where the system
+// there (in UTF-8, which the plug-in is set to work in), plays a short playlist, the last track
+// titled in Japanese and Russian, a few seconds a track (each announced aloud where the system
 // has a speech engine that speaks), stops, and unloads the plug-in. Like
 // any program that uses the output file, it listens for "TunecrierOutputFileUpdated" and
 // prints the file whenever that arrives, and once more at the end.
@@ -124,7 +125,15 @@ std::vector<sim::Track> Playlist() {
   c.title = "Field Recording";
   c.length = 3725;
   c.meta = {{"title", c.title}, {"stereo", "0"}, {"srate", "22050"}};
-  return {a, b, c};
+  sim::Track d;
+  d.file = "C:\\Music\\坂本龍一 - Владивосток.mp3";
+  d.artist = "坂本龍一 & Мумий Тролль";
+  d.title = "Владивосток 2000 🎵";
+  d.length = 201;
+  d.meta = {{"artist", d.artist}, {"title", d.title}, {"album", "戦場のメリークリスマス"},
+            {"year", "2000"}, {"genre", "Rock"}, {"track", "3"}, {"bitrate", "256"},
+            {"srate", "48000"}, {"stereo", "1"}};
+  return {a, b, c, d};
 }
 
 }  // namespace
@@ -160,10 +169,12 @@ int main(int argc, char** argv) {
            // Each track is also announced through the system's speech engine, with the player
            // paused meanwhile; where the engine cannot speak (Wine's), it is paused and resumed.
            "SpeechEnabled=1\r\nWhenSpeaking=0\r\n"
-           "PopupEnabled=1\r\nPopupTimeout=3\r\n");
+           "PopupEnabled=1\r\nPopupTimeout=3\r\n"
+           // Titles and tags as the player has them, in any script; the output file in UTF-8.
+           "TextEncoding=1\r\n");
 
   HWND listener = MakeListener();
-  sim::Player player(0x5066);
+  sim::Player player(0x5066, sim::WindowKind::Unicode);
   player.playlist = Playlist();
   ShowWindow(player.window(), SW_SHOWNOACTIVATE);
   if (!player.Load(dll)) {

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
            "NotPlayingFile=C:\\Tunecrier\\notplaying.txt\r\n"
            "OutputFile=C:\\Tunecrier\\nowplaying.txt\r\n"
            "PopupEnabled=1\r\nPopupTimeout=12\r\nReplaceHyphens=1\r\n"
-           "SpeechEnabled=1\r\nWhenSpeaking=1\r\nVolume=40\r\n");
+           "SpeechEnabled=1\r\nWhenSpeaking=1\r\nVolume=40\r\nTextEncoding=1\r\n");
 
   sim::Player player(0x5066);
   if (!player.Load(dll)) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 namespace sim {
 
@@ -28,16 +29,53 @@ void CopyAnswer(const std::string& text, char* buffer, int size, bool terminate)
   buffer[n] = '\0';
 }
 
-// The text in the code page, '?' for what it cannot spell, as the player's narrow answers are.
-std::string CodePageText(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string narrow(n > 0 ? n : 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), n, nullptr, nullptr);
-  narrow.resize(narrow.size() - 1);
-  return narrow;
+void CopyAnswerWide(const std::wstring& text, wchar_t* buffer, std::size_t size, bool terminate) {
+  if (!buffer || size == 0) return;
+  if (!terminate) {
+    std::wstring filled = text;
+    while (filled.size() < size) filled += text.empty() ? std::wstring(L"x") : text;
+    std::wmemcpy(buffer, filled.data(), size);
+    return;
+  }
+  std::size_t n = std::min(text.size(), size - 1);
+  std::wmemcpy(buffer, text.data(), n);
+  buffer[n] = L'\0';
+}
+
+bool IsUtf8(const std::string& text) {
+  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+std::wstring ToWide(UINT codePage, const std::string& text) {
+  if (text.empty()) return {};
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string FromWide(UINT codePage, std::wstring_view wide) {
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                      nullptr, nullptr);
+  return text;
 }
 
 }  // namespace
+
+std::wstring Wide(const std::string& text) {
+  return ToWide(IsUtf8(text) ? CP_UTF8 : CP_ACP, text);
+}
+
+std::string Ansi(const std::string& text) {
+  return IsUtf8(text) ? FromWide(CP_ACP, ToWide(CP_UTF8, text)) : text;
+}
+
+std::string Utf8(std::wstring_view text) { return FromWide(CP_UTF8, text); }
 
 Player::Player(unsigned version_, WindowKind kind)
     : version(version_), wide_(kind == WindowKind::Unicode) {
@@ -99,9 +137,19 @@ void Player::Pause() {
   if (const Track* track = Current()) SetTitle(TitleFor(position, *track) + " [Paused]");
 }
 
-void Player::SetTitle(const std::string& title) { SetWindowTextA(window_, title.c_str()); }
+void Player::SetTitle(const std::string& title) {
+  if (wide_)
+    SetWindowTextW(window_, Wide(title).c_str());
+  else
+    SetWindowTextA(window_, Ansi(title).c_str());
+}
 
 std::string Player::Title() const {
+  if (wide_) {
+    wchar_t title[4096] = {};
+    int n = GetWindowTextW(window_, title, 4096);
+    return Utf8(std::wstring_view(title, n > 0 ? n : 0));
+  }
   char title[4096] = {};
   int n = GetWindowTextA(window_, title, sizeof title);
   return std::string(title, n > 0 ? n : 0);
@@ -212,9 +260,24 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     case IPC_GETPLAYLISTFILE: {
       int index = static_cast<int>(argument);
       if (nullFileName || index < 0 || index >= static_cast<int>(playlist.size())) return 0;
-      fileNameAnswer_ = playlist[index].file;
+      fileNameAnswer_ = Ansi(playlist[index].file);
       return reinterpret_cast<LRESULT>(fileNameAnswer_.c_str());
     }
+    case IPC_GETPLAYLISTFILEW: {
+      int index = static_cast<int>(argument);
+      if (!answersWide || nullFileName || index < 0 ||
+          index >= static_cast<int>(playlist.size()))
+        return 0;
+      wideFileNameAnswer_ = Wide(playlist[index].file);
+      return reinterpret_cast<LRESULT>(wideFileNameAnswer_.c_str());
+    }
+    case IPC_GET_EXTENDED_FILE_INFOW:
+    case IPC_GET_EXTENDED_FILE_INFOW_HOOKABLE:
+      if (!answersWide) return 0;
+      return ExtendedInfoWide(code, reinterpret_cast<extendedFileInfoStructW*>(argument));
+    case IPC_FORMAT_TITLE_EXTENDED:
+      if (!answersWide) return 0;
+      return FormatTitleWide(reinterpret_cast<waFormatTitleExtended*>(argument));
     case IPC_GET_EXTENDED_FILE_INFO:
     case IPC_GET_EXTENDED_FILE_INFO_HOOKABLE:
       return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
@@ -222,10 +285,10 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
     case IPC_GETINIDIRECTORY:
       if (version < 0x2900 || iniDirectory.empty()) return 0;
-      iniDirectoryAnswer_ = CodePageText(iniDirectory);
+      iniDirectoryAnswer_ = FromWide(CP_ACP, iniDirectory);  // '?' for what it cannot spell
       return reinterpret_cast<LRESULT>(iniDirectoryAnswer_.c_str());
     case IPC_GETINIDIRECTORYW:
-      if (version < 0x5058 || iniDirectory.empty()) return 0;
+      if (!answersWide || version < 0x5058 || iniDirectory.empty()) return 0;
       return reinterpret_cast<LRESULT>(iniDirectory.c_str());
     default:
       return 0;
@@ -252,13 +315,55 @@ LRESULT Player::ExtendedInfo(LPARAM code, extendedFileInfoStruct* request) {
   std::string field = request->metadata ? request->metadata : "";
   infoRequests.push_back({code, file, field, request->filename == nullptr});
   for (const Track& track : playlist) {
-    if (track.file != file) continue;
+    if (Ansi(track.file) != file) continue;
     auto it = track.meta.find(field);
     if (it == track.meta.end()) return 0;
-    CopyAnswer(it->second, request->ret, static_cast<int>(request->retlen), terminateAnswers);
+    CopyAnswer(Ansi(it->second), request->ret, static_cast<int>(request->retlen),
+               terminateAnswers);
     return 1;
   }
   return 0;
+}
+
+LRESULT Player::ExtendedInfoWide(LPARAM code, extendedFileInfoStructW* request) {
+  if (!request) return 0;
+  std::wstring file = request->filename ? request->filename : L"";
+  std::string field = request->metadata ? Utf8(request->metadata) : "";
+  infoRequests.push_back({code, Utf8(file), field, request->filename == nullptr});
+  for (const Track& track : playlist) {
+    if (Wide(track.file) != file) continue;
+    auto it = track.meta.find(field);
+    if (it == track.meta.end()) return 0;
+    CopyAnswerWide(Wide(it->second), request->ret, request->retlen, terminateAnswers);
+    return 1;
+  }
+  return 0;
+}
+
+LRESULT Player::FormatTitleWide(waFormatTitleExtended* request) {
+  if (!request) return 0;
+  formatRequests.push_back(request->spec ? Utf8(request->spec) : "");
+  if (!formatsTitles || !request->spec) return 0;
+  std::vector<std::pair<wchar_t*, std::wstring>> held;
+  auto field = [&](const std::string& name, bool* found) {
+    std::wstring tag = Wide(name);
+    std::size_t from = log.size();
+    wchar_t* value = request->TAGFUNC ? request->TAGFUNC(tag.c_str(), request->p) : nullptr;
+    *found = value != nullptr;
+    std::wstring text = value ? value : L"";
+    fieldAnswers.push_back({name, value != nullptr, Utf8(text), from, log.size()});
+    if (value) held.push_back({value, text});
+    return Utf8(text);
+  };
+  std::string formatted = sim::FormatTitle(Utf8(request->spec), field);
+  for (const auto& [value, text] : held) {
+    if (text != value) ++answersChangedEarly;
+    if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
+  }
+  CopyAnswerWide(Wide(formatted), request->out,
+                 static_cast<std::size_t>(request->out_len > 0 ? request->out_len : 0),
+                 terminateAnswers);
+  return 1;
 }
 
 LRESULT Player::FormatTitle(waFormatTitle* request) {

@@ -4,7 +4,9 @@
 // from a scriptable state (version, playlist, position, play state, volume), titles itself
 // the way the player does ("12. Artist - Song - Winamp"), sends itself the playing
 // notification when a track starts (version 5.0 and later), records every message it receives
-// and loads a plug-in the way the player does. It spells the player's interface itself
+// and loads a plug-in the way the player does. Texts of its tracks are UTF-8 (bytes that are not
+// UTF-8 are taken in the code page); it answers the ANSI requests in the code page and the wide
+// ones in UTF-16, from the same data. It spells the player's interface itself
 // (player_api.h) and takes nothing from the plug-in, so the two agree only where both are
 // right. Everything runs on the thread that made it.
 #pragma once
@@ -14,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "player_api.h"
@@ -44,7 +47,7 @@ struct Message {
 // received it.
 struct InfoRequest {
   LPARAM code;
-  std::string file;
+  std::string file;       // in UTF-8 for the wide forms
   std::string field;
   bool fileNull = false;  // the record carried no file name at all
 };
@@ -83,6 +86,7 @@ class Player {
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
+  bool answersWide = true;          // false: the wide requests go unanswered, as before them
   // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
   // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
   std::wstring iniDirectory;
@@ -93,13 +97,14 @@ class Player {
   void Pause();
   // Sets the window title directly.
   void SetTitle(const std::string& title);
-  std::string Title() const;
+  std::string Title() const;  // in UTF-8 from a Unicode window
   static std::string TitleFor(int index, const Track& track);
 
   // --- what the player received ----------------------------------------------------------
   std::vector<Message> log;
   std::vector<InfoRequest> infoRequests;
-  std::vector<std::string> formatRequests;  // the format texts handed over with IPC_FORMAT_TITLE
+  // The format texts handed over with IPC_FORMAT_TITLE and (in UTF-8) _EXTENDED.
+  std::vector<std::string> formatRequests;
   std::vector<FieldAnswer> fieldAnswers;     // the tag callback's answers meanwhile
   // Answers whose text had changed by the time IPC_FORMAT_TITLE ended: each must stay valid
   // and unchanged until then.
@@ -131,6 +136,8 @@ class Player {
   LRESULT OutputTime(WPARAM mode);
   LRESULT ExtendedInfo(LPARAM code, extendedFileInfoStruct* request);
   LRESULT FormatTitle(waFormatTitle* request);
+  LRESULT ExtendedInfoWide(LPARAM code, extendedFileInfoStructW* request);
+  LRESULT FormatTitleWide(waFormatTitleExtended* request);
   const Track* Current() const;
 
   bool wide_ = false;
@@ -138,8 +145,15 @@ class Player {
   HMODULE module_ = nullptr;
   winampGeneralPurposePlugin* header_ = nullptr;
   std::string fileNameAnswer_;
+  std::wstring wideFileNameAnswer_;
   std::string iniDirectoryAnswer_;
 };
+
+// A track's text as the player answers it: in UTF-16, and in the code page (what it cannot
+// spell becomes '?'). Bytes that are not UTF-8 are taken as code-page text already.
+std::wstring Wide(const std::string& text);
+std::string Ansi(const std::string& text);
+std::string Utf8(std::wstring_view text);
 
 // Dispatches this thread's messages until done() holds or timeoutMs have passed; returns
 // done(). The only way tests wait.

@@ -30,14 +30,20 @@ constexpr LPARAM IPC_GETINFO = 126;
 constexpr LPARAM IPC_GETLISTLENGTH = 124;
 constexpr LPARAM IPC_GETLISTPOS = 125;
 constexpr LPARAM IPC_GETPLAYLISTFILE = 211;  // answers a char* the player owns, or 0
+constexpr LPARAM IPC_GETPLAYLISTFILEW = 214;  // answers a wchar_t* the player owns, or 0
 
 // Metadata of a file: wParam points to an extendedFileInfoStruct. The hookable form may be
 // answered by other plug-ins first.
 constexpr LPARAM IPC_GET_EXTENDED_FILE_INFO = 290;
 constexpr LPARAM IPC_GET_EXTENDED_FILE_INFO_HOOKABLE = 296;
+// The same in UTF-16: wParam points to an extendedFileInfoStructW.
+constexpr LPARAM IPC_GET_EXTENDED_FILE_INFOW = 3026;
+constexpr LPARAM IPC_GET_EXTENDED_FILE_INFOW_HOOKABLE = 3027;
 
 // Title formatting: wParam points to a waFormatTitle.
 constexpr LPARAM IPC_FORMAT_TITLE = 297;
+// The same in UTF-16, for a file: wParam points to a waFormatTitleExtended.
+constexpr LPARAM IPC_FORMAT_TITLE_EXTENDED = 298;
 
 // The folder the player keeps its own settings (winamp.ini) in: answers a char* (2.9 and
 // later) or a wchar_t* (5.58 and later) the player owns.
@@ -84,6 +90,14 @@ struct extendedFileInfoStruct {
   size_t retlen;
 };
 
+// IPC_GET_EXTENDED_FILE_INFOW(_HOOKABLE): as above, in UTF-16; retlen counts characters.
+struct extendedFileInfoStructW {
+  const wchar_t* filename;
+  const wchar_t* metadata;
+  wchar_t* ret;
+  size_t retlen;
+};
+
 // IPC_FORMAT_TITLE: the player formats `spec` into `out`, asking TAGFUNC for each field it
 // meets (0: not known) and handing every answer back to TAGFREEFUNC once it is done.
 struct waFormatTitle {
@@ -93,6 +107,19 @@ struct waFormatTitle {
   int out_len;
   char*(__cdecl* TAGFUNC)(const char* tag, void* p);
   void(__cdecl* TAGFREEFUNC)(char* tag, void* p);
+};
+
+// IPC_FORMAT_TITLE_EXTENDED: as IPC_FORMAT_TITLE, in UTF-16, for `filename`, whose own
+// metadata the player may use for fields TAGFUNC does not know when useExtendedInfo is set.
+struct waFormatTitleExtended {
+  const wchar_t* filename;
+  int useExtendedInfo;
+  const wchar_t* spec;  // null: the player's own title format
+  void* p;
+  wchar_t* out;
+  int out_len;
+  wchar_t*(__cdecl* TAGFUNC)(const wchar_t* tag, void* p);
+  void(__cdecl* TAGFREEFUNC)(wchar_t* tag, void* p);
 };
 
 // What a general purpose plug-in's export winampGetGeneralPurposePlugin returns. The player
@@ -112,6 +139,8 @@ struct winampGeneralPurposePlugin {
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(extendedFileInfoStruct) == 16);
 static_assert(sizeof(waFormatTitle) == 24);
+static_assert(sizeof(extendedFileInfoStructW) == 16);
+static_assert(sizeof(waFormatTitleExtended) == 32);
 static_assert(sizeof(winampGeneralPurposePlugin) == 28, "seven 32-bit fields");
 static_assert(offsetof(winampGeneralPurposePlugin, hwndParent) == 20);
 static_assert(offsetof(winampGeneralPurposePlugin, hDllInstance) == 24);

@@ -17,6 +17,8 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "base/guarded.h"
@@ -30,6 +32,9 @@ namespace {
 
 constexpr int kFirstTimeout = 10;  // seconds offered by the timeout list, in this order
 constexpr int kLastTimeout = 30;
+
+// The text encoding list: entry i is the TextEncoding setting's number i.
+const char* const kEncodingNames[] = {"ANSI", "UTF-8", "UTF-16 LE"};
 
 // What OK writes is read back whole; a text that fills the box may be cut and is not loaded.
 static_assert(kDialogTextBytes == kIniValueChars);
@@ -58,7 +63,7 @@ const int kGeneralControls[] = {
     IDC_EDIT_TEMPLATE,    IDC_NOT_PLAYING_FILE,  IDC_NOT_PLAYING_LABEL,  IDC_BROWSE_NOT_PLAYING,
     IDC_EDIT_NOT_PLAYING, IDC_OUTPUT_FILE,       IDC_OUTPUT_LABEL,       IDC_BROWSE_OUTPUT,
     IDC_MODE_GROUP,       IDC_OVERWRITE,         IDC_APPEND,             IDC_PREPEND,
-    IDC_INITIALIZE_OUTPUT, IDC_ENABLE_POPUP};
+    IDC_INITIALIZE_OUTPUT, IDC_ENABLE_POPUP, IDC_TEXT_ENCODING_LABEL, IDC_TEXT_ENCODING};
 const int kPopupControls[] = {IDC_TIMEOUT_GROUP, IDC_POPUP_TIMEOUT,      IDC_SECONDS_LABEL,
                               IDC_POPUP_FORMAT_LABEL, IDC_POPUP_FORMAT, IDC_REPLACE_HYPHENS};
 const int kSpeechControls[] = {IDC_SPEECH_FORMAT_LABEL, IDC_SPEECH_FORMAT, IDC_SPEAKING_GROUP,
@@ -186,6 +191,20 @@ void FillTimeouts(HWND dialog) {
   if (entry != CB_ERR) SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
 }
 
+void FillEncodings(HWND dialog) {
+  HWND list = GetDlgItem(dialog, IDC_TEXT_ENCODING);
+  for (const char* name : kEncodingNames)
+    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(DialogSettings->TextEncoding), 0);
+}
+
+// The chosen entry; none when the list is missing or has nothing chosen.
+std::optional<unsigned> ChosenEncoding(HWND dialog) {
+  LRESULT chosen = SendDlgItemMessageA(dialog, IDC_TEXT_ENCODING, CB_GETCURSEL, 0, 0);
+  if (chosen < 0 || chosen >= static_cast<LRESULT>(std::size(kEncodingNames))) return {};
+  return static_cast<unsigned>(chosen);
+}
+
 void OnInitDialog(HWND dialog) {
   SettingsRecord& settings = *DialogSettings;
   SetWindowTextA(dialog, kProductName);
@@ -203,6 +222,7 @@ void OnInitDialog(HWND dialog) {
   Check(dialog, IDC_APPEND, settings.WriteMode == 1);
   Check(dialog, IDC_PREPEND, settings.WriteMode == 2);
 
+  FillEncodings(dialog);
   FillTimeouts(dialog);
   SetItemText(dialog, IDC_POPUP_FORMAT, settings.PopupFormat);
   Check(dialog, IDC_REPLACE_HYPHENS, settings.ReplaceHyphens);
@@ -307,6 +327,7 @@ bool Save(HWND dialog) {
   c.pause = Checked(dialog, IDC_PAUSE_PLAY);
   c.changeVolume = Checked(dialog, IDC_CHANGE_VOLUME);
   c.volume = PendingVolume;
+  c.textEncoding = ChosenEncoding(dialog);
   c.speechOffered = SpeechOffered;
   for (const auto& [key, value] : SavedKeys(c)) {
     if (!WriteSetting(*DialogIniPath, key, value)) {

@@ -47,5 +47,6 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
     keys.push_back({"WhenSpeaking", WhenSpeakingText(c.pause, c.changeVolume)});
     keys.push_back({"Volume", std::to_string(c.volume)});
   }
+  if (c.textEncoding) keys.push_back({"TextEncoding", std::to_string(*c.textEncoding)});
   return keys;
 }

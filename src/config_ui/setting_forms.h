@@ -5,6 +5,7 @@
 // Free of <windows.h>, so that these are tested natively.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,11 +41,15 @@ struct ConfigChoices {
   bool changeVolume = false;
   unsigned volume = 0;
   bool speechOffered = true;  // false without a speech engine: the four above were not shown
+  // The text encoding list's chosen entry, which is the setting's number; none when the list
+  // offered nothing to choose, and then the key is kept as it is.
+  std::optional<unsigned> textEncoding;
 };
 
 using SavedKey = std::pair<const char*, std::string>;
 
 // Every key OK writes, in the order it writes them. A key whose control offered nothing (no
-// timeout entry chosen; the speech keys and Volume without a speech engine) is left out, so the
-// file keeps its value. PollingInterval is never among them.
+// timeout entry chosen; the speech keys and Volume without a speech engine; no text encoding
+// chosen) is left out, so the file keeps its value. PollingInterval is never among them;
+// TextEncoding comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

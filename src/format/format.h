@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "encoding/unicode.h"
 #include "format/tag_forms.h"
 #include "format/text.h"
 
@@ -16,10 +17,14 @@ struct TagContext {
   std::string title;            // %FullTitle%: the song title
   unsigned hostVersion = 0;     // the player's, as 0x5000 for 5.0
   std::string hostVersionText;  // %WinampVersion%: its display form, "5.00"
+  // The form of every text in and out: the code page, or UTF-8 taken from the player's wide
+  // answers where it has them.
+  Encoding encoding = Encoding::kAnsi;
 };
 
 // Expands the %Tag% placeholders of text for the track now playing.
 std::string ExpandTemplate(std::string text, const TagContext& context);
 
-// Has the player format text with its own title formatter, our tags answering its questions.
+// Has the player format text with its own title formatter, our tags answering its questions;
+// the wide formatter with the Unicode encodings, where the player has it.
 std::string FormatWithHost(std::string format, const TagContext& context);

@@ -10,11 +10,13 @@
 #include <cstring>
 
 #include "base/product.h"
+#include "encoding/encoding.h"
 #include "host/host.h"
 
 namespace {
 
 constexpr int kAnswerBytes = 2048;
+constexpr std::size_t kAnswerChars = 2048;
 constexpr int kDateTimeChars = 256;
 // The longest path the system knows; a file name the player leaves unterminated is cut there.
 constexpr std::size_t kFileNameChars = 32767;
@@ -26,6 +28,10 @@ std::string Bounded(const char* text, std::size_t size) {
   return std::string(text, strnlen(text, size));
 }
 
+std::wstring BoundedWide(const wchar_t* text, std::size_t size) {
+  return std::wstring(text, wcsnlen(text, size));
+}
+
 // Numbers wrap at 32 bits as the player's own do, instead of overflowing.
 int Wrapped(long long value) { return static_cast<int>(static_cast<unsigned>(value)); }
 
@@ -33,9 +39,9 @@ int Wrapped(long long value) { return static_cast<int>(static_cast<unsigned>(val
 // is what FindNoCase finds at the very start.
 bool IsAlbumRequest(const char* field) { return FindNoCase(kAlbumField, field) == kAlbumField; }
 
-// One metadata field of a file, as the player answers it (request 290 for "album", 296 for the
-// others).
-std::string ExtendedInfo(const std::string& fileName, const char* field) {
+// One metadata field of a file, as the player answers it in the code page (request 290 for
+// "album", 296 for the others).
+std::string AnsiExtendedInfo(const std::string& fileName, const char* field) {
   // Zeroed whole, so that an answer the player leaves unterminated still ends in the buffer.
   char answer[kAnswerBytes] = {};
   host::ExtendedInfoRequest request = {fileName.c_str(), field, answer, kAnswerBytes};
@@ -43,14 +49,49 @@ std::string ExtendedInfo(const std::string& fileName, const char* field) {
   return Bounded(answer, sizeof answer);
 }
 
-std::string TimeText() {
+// The same through the wide requests (3026 for "album", 3027 for the others); empty when the
+// player writes nothing.
+std::string WideExtendedInfo(const std::string& fileName, const char* field) {
+  const std::wstring wideFile = WideText(fileName, Encoding::kUtf8);
+  const std::wstring wideField = WideText(field, Encoding::kUtf8);
+  wchar_t answer[kAnswerChars] = {};
+  host::ExtendedInfoRequestW request = {wideFile.c_str(), wideField.c_str(), answer, kAnswerChars};
+  host::ExtendedInfoWide(IsAlbumRequest(field), &request);
+  return FromWide(BoundedWide(answer, kAnswerChars), Encoding::kUtf8);
+}
+
+// A metadata field in the context's encoding. With the Unicode encodings the wide request goes
+// first; an older player, or one that writes nothing, gets the ANSI request, converted.
+std::string ExtendedInfo(const TagInputs& in, const char* field) {
+  const TagContext& context = in.context;
+  if (!IsUnicode(context.encoding)) return AnsiExtendedInfo(in.file, field);
+  if (context.hostVersion >= host::kFirstWideInfoVersion) {
+    std::string value = WideExtendedInfo(in.file, field);
+    if (!value.empty()) return value;
+  }
+  return CodePageToUtf8(AnsiExtendedInfo(Utf8ToCodePage(in.file), field));
+}
+
+std::string TimeText(Encoding encoding) {
+  if (IsUnicode(encoding)) {
+    wchar_t text[kDateTimeChars];
+    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+      return std::string();
+    return FromWide(BoundedWide(text, kDateTimeChars), encoding);
+  }
   char text[kDateTimeChars];
   if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
     return std::string();
   return Bounded(text, sizeof text);
 }
 
-std::string DateText(DWORD form) {
+std::string DateText(DWORD form, Encoding encoding) {
+  if (IsUnicode(encoding)) {
+    wchar_t text[kDateTimeChars];
+    if (GetDateFormatW(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
+      return std::string();
+    return FromWide(BoundedWide(text, kDateTimeChars), encoding);
+  }
   char text[kDateTimeChars];
   if (GetDateFormatA(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
     return std::string();
@@ -85,35 +126,37 @@ constexpr Tag kTags[] = {
     {"PlaylistEntry", kAll, kIfPresent, kPosition,
      [](In in) { return std::to_string(Wrapped(in.position + 1LL)); }},
     {"FileName", kAll, kAlways, kFile, [](In in) { return in.file; }},
-    {"Title", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "title"); }},
-    {"Artist", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "artist"); }},
-    {"Album", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "album"); }},
-    {"Year", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "year"); }},
+    {"Title", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "title"); }},
+    {"Artist", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "artist"); }},
+    {"Album", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "album"); }},
+    {"Year", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "year"); }},
     {"Year2", kHost, kIfPresent, kFile,
-     [](In in) { return Year2(ExtendedInfo(in.file, "year")); }},
+     [](In in) { return Year2(ExtendedInfo(in, "year")); }},
     {"TrackNumber", kMeta, kIfPresent, kFile,
-     [](In in) { return ExtendedInfo(in.file, "track"); }},
-    {"Genre", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "genre"); }},
+     [](In in) { return ExtendedInfo(in, "track"); }},
+    {"Genre", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "genre"); }},
     {"Comment", kMeta, kIfPresent, kFile,
-     [](In in) { return ExtendedInfo(in.file, "comment"); }},
+     [](In in) { return ExtendedInfo(in, "comment"); }},
     {"Bitrate", kMeta, kIfPresent, kFile,
-     [](In in) { return ExtendedInfo(in.file, "bitrate"); }},
+     [](In in) { return ExtendedInfo(in, "bitrate"); }},
     {"Bitrate", kOld, kIfPresent, kNothing, [](In) { return std::to_string(host::Bitrate()); }},
-    {"VBR", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in.file, "vbr"); }},
+    {"VBR", kMeta, kIfPresent, kFile, [](In in) { return ExtendedInfo(in, "vbr"); }},
     {"Samplerate", kMeta, kIfPresent, kFile,
-     [](In in) { return ExtendedInfo(in.file, "srate"); }},
+     [](In in) { return ExtendedInfo(in, "srate"); }},
     {"Samplerate", kOld, kIfPresent, kNothing,
      [](In) {
        return std::to_string(Wrapped(static_cast<long long>(host::SampleRateKhz()) *
                                      kHertzPerKilohertz));
      }},
     {"Mode", kMeta, kIfPresent, kFile,
-     [](In in) { return std::string(StereoFieldText(ExtendedInfo(in.file, "stereo"))); }},
+     [](In in) { return std::string(StereoFieldText(ExtendedInfo(in, "stereo"))); }},
     {"Mode", kOld, kIfPresent, kNothing,
      [](In) { return std::string(ChannelsText(host::Channels())); }},
-    {"Time", kAll, kIfPresent, kNothing, [](In) { return TimeText(); }},
-    {"LongDate", kAll, kIfPresent, kNothing, [](In) { return DateText(DATE_LONGDATE); }},
-    {"ShortDate", kAll, kIfPresent, kNothing, [](In) { return DateText(DATE_SHORTDATE); }},
+    {"Time", kAll, kIfPresent, kNothing, [](In in) { return TimeText(in.context.encoding); }},
+    {"LongDate", kAll, kIfPresent, kNothing,
+     [](In in) { return DateText(DATE_LONGDATE, in.context.encoding); }},
+    {"ShortDate", kAll, kIfPresent, kNothing,
+     [](In in) { return DateText(DATE_SHORTDATE, in.context.encoding); }},
     {"WinampVersion", kAll, kAlways, kNothing, [](In in) { return in.context.hostVersionText; }},
     {"PluginVersion", kAll, kAlways, kNothing,
      [](In) { return std::string(kPluginVersionText); }},
@@ -133,7 +176,11 @@ const Tag* FindHostFormatTag(const char* name) {
   return nullptr;
 }
 
-std::string PlaylistFileName(int position) {
+std::string PlaylistFileName(int position, const TagContext& context) {
+  if (IsUnicode(context.encoding) && context.hostVersion >= host::kFirstWideFileNameVersion) {
+    if (const wchar_t* name = host::FileNameWide(position))
+      return FromWide(BoundedWide(name, kFileNameChars), context.encoding);
+  }
   const char* name = host::FileName(position);
-  return name ? Bounded(name, kFileNameChars) : std::string();
+  return name ? FromCodePage(Bounded(name, kFileNameChars), context.encoding) : std::string();
 }

@@ -50,5 +50,6 @@ std::span<const Tag> TagTable();
 // The row the player's formatter means by `name`, or null.
 const Tag* FindHostFormatTag(const char* name);
 
-// The file name of a playlist entry as the player answers it; empty when the answer is null.
-std::string PlaylistFileName(int position);
+// The file name of a playlist entry as the player answers it, in the context's encoding; empty
+// when the answer is null.
+std::string PlaylistFileName(int position, const TagContext& context);

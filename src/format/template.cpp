@@ -32,7 +32,7 @@ std::string ExpandTemplate(std::string text, const TagContext& context) {
       positionAsked = true;
     }
     if (tag.input == TagInput::kFile && !fileAsked) {
-      inputs.file = PlaylistFileName(inputs.position);
+      inputs.file = PlaylistFileName(inputs.position, context);
       fileAsked = true;
     }
     if (!(tag.scope & scope)) continue;

@@ -53,6 +53,20 @@ constexpr LPARAM kIniDirectory = 335;
 constexpr LPARAM kIniDirectoryWide = 1335;
 constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
 
+// Wide forms of 211, 290, 296 and 297: the same answers in UTF-16.
+constexpr LPARAM kFileNameWide = 214;
+constexpr LPARAM kExtendedInfoWide = 3026;          // as 290
+constexpr LPARAM kExtendedInfoWideHookable = 3027;  // as 296
+constexpr LPARAM kFormatTitleWide = 298;
+
+// The wide requests came with the 5.x line, not all in the same release. They are sent from 5.0
+// on: a 5.x player that predates one answers it as any request it does not know, with 0 and
+// nothing written, and every caller then falls back to the ANSI request. Players before 5.0
+// predate them all and are never asked.
+constexpr unsigned kFirstWideFileNameVersion = 0x5000;
+constexpr unsigned kFirstWideInfoVersion = 0x5000;
+constexpr unsigned kFirstWideFormatVersion = 0x5000;
+
 constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
 constexpr WPARAM kTrackLengthSeconds = 1;
 constexpr WPARAM kSampleRateInfo = 0;   // kHz
@@ -94,9 +108,37 @@ struct TitleFormatRequest {
   ReleaseCallback release;
 };
 
+// Request 3026/3027: as 290/296, wide; the answer's size is counted in characters.
+struct ExtendedInfoRequestW {
+  const wchar_t* fileName;
+  const wchar_t* field;
+  wchar_t* answer;
+  std::size_t answerChars;
+};
+
+// Request 298: as 297, wide, for a file whose own metadata the player may use besides our
+// tags (useExtendedInfo).
+using TagCallbackW = wchar_t*(__cdecl*)(const wchar_t* tag, void* context);
+using ReleaseCallbackW = void(__cdecl*)(wchar_t* value, void* context);
+struct TitleFormatRequestW {
+  const wchar_t* fileName;
+  int useExtendedInfo;
+  const wchar_t* format;
+  void* context;
+  wchar_t* out;
+  int outChars;
+  TagCallbackW tag;
+  ReleaseCallbackW release;
+};
+
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(ExtendedInfoRequest) == 16);
 static_assert(sizeof(TitleFormatRequest) == 24);
+static_assert(sizeof(ExtendedInfoRequestW) == 16);
+static_assert(sizeof(TitleFormatRequestW) == 32);
+static_assert(offsetof(TitleFormatRequestW, format) == 8);
+static_assert(offsetof(TitleFormatRequestW, outChars) == 20);
+static_assert(offsetof(TitleFormatRequestW, release) == 28);
 #endif
 
 inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
@@ -132,6 +174,20 @@ inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
 
 inline void FormatTitle(TitleFormatRequest* request) {
   Request(kFormatTitle, reinterpret_cast<WPARAM>(request));
+}
+
+// The player owns the text; copy it at once. Null from a player that does not know the request.
+inline const wchar_t* FileNameWide(int position) {
+  return reinterpret_cast<const wchar_t*>(Request(kFileNameWide, static_cast<WPARAM>(position)));
+}
+
+inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
+  Request(album ? kExtendedInfoWide : kExtendedInfoWideHookable,
+          reinterpret_cast<WPARAM>(request));
+}
+
+inline void FormatTitleWide(TitleFormatRequestW* request) {
+  Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
 }
 
 // Sends the player's own playing notification to its window; our hook turns it into an update.

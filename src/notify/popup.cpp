@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "base/guarded.h"
+#include "encoding/encoding.h"
 #include "host/module.h"
 #include "notify/geometry.h"
 #include "res/resource.h"
@@ -138,11 +139,12 @@ void DrawPopupBackground(HWND window) {
 }
 
 void DrawPopupText(const std::string& text, UINT format, const char* face, int points, int weight,
-                   RECT rect, HDC dc) {
+                   RECT rect, HDC dc, Encoding encoding) {
   LOGFONTA font = {};
   font.lfHeight = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), kPointsPerInch);
   font.lfWeight = weight;
-  font.lfCharSet = ANSI_CHARSET;
+  // Wide text may hold any script: the font is not held to the code page's.
+  font.lfCharSet = IsUnicode(encoding) ? DEFAULT_CHARSET : ANSI_CHARSET;
   font.lfOutPrecision = OUT_DEFAULT_PRECIS;
   font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   font.lfQuality = DRAFT_QUALITY;
@@ -151,7 +153,10 @@ void DrawPopupText(const std::string& text, UINT format, const char* face, int p
   HFONT made = CreateFontIndirectA(&font);
   HGDIOBJ replaced = made ? SelectObject(dc, made) : nullptr;
   SetBkMode(dc, TRANSPARENT);
-  DrawTextA(dc, text.c_str(), kWholeText, &rect, format);
+  if (IsUnicode(encoding))
+    DrawTextW(dc, WideText(text, encoding).c_str(), kWholeText, &rect, format);
+  else
+    DrawTextA(dc, text.c_str(), kWholeText, &rect, format);
   if (made) {
     SelectObject(dc, replaced);
     DeleteObject(made);
@@ -296,7 +301,7 @@ void QueryTaskbar() {
 }  // namespace
 
 void ShowPopup(std::string text, int seconds, const char* face, int points, int weight,
-               UINT format) {
+               UINT format, Encoding encoding) {
   ClosePopup();
   HWND window = CreateDialogParamA(PluginModule(), MAKEINTRESOURCEA(IDD_POPUP), nullptr,
                                    PopupDialogProc, 0);
@@ -310,7 +315,7 @@ void ShowPopup(std::string text, int seconds, const char* face, int points, int 
   rect.top += kTextTopInset;
   rect.right -= kTextRightInset;
   rect.bottom -= kTextBottomInset;
-  DrawPopupText(text, format, face, points, weight, rect, Popup.memoryDc);
+  DrawPopupText(text, format, face, points, weight, rect, Popup.memoryDc, encoding);
 
   RECT desktop = {};
   if (!GetWindowRect(GetDesktopWindow(), &desktop)) return;

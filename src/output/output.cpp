@@ -6,13 +6,17 @@
 // grows; a prepend maps the whole file and moves the old content once, inside the view, and
 // nothing is read into memory. Sizes and offsets are 64-bit throughout. A file or a result
 // that cannot be handled drops the step and leaves the file's length and bytes as they were.
-// Handles are owned by the small holders below and closed before each call returns.
+// Handles are owned by the small holders below and closed before each call returns. What
+// goes in with each text encoding, and where, is decided in encoded.cpp; only a prepend in a
+// Unicode encoding reads the file's first bytes first, to keep a mark there in front.
 #include "output/output.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <limits>
+
+#include "output/encoded.h"
 
 namespace {
 
@@ -119,6 +123,15 @@ void InsertIntoFile(HANDLE file, std::uint64_t oldLength, std::uint64_t at,
   if (!placed && GetFileLength(file, &length) && length != oldLength) SetFileEnd(file, oldLength);
 }
 
+// The file's first bytes, as many as a mark may have (fewer in a shorter file), read from the
+// start where a file just opened stands.
+std::string FileHead(HANDLE file) {
+  char head[kLongestMark] = {};
+  DWORD read = 0;
+  if (!ReadFile(file, head, sizeof head, &read, nullptr)) return std::string();
+  return std::string(head, read);
+}
+
 }  // namespace
 
 std::string ReadTextFile(const std::string& path) {
@@ -151,8 +164,15 @@ void WriteOutput(const OutputTarget& target, const std::string& text) {
   if (!file.ok()) return;
 
   std::uint64_t oldLength = 0;
-  if (GetFileLength(file.get(), &oldLength))
-    InsertIntoFile(file.get(), oldLength, EntryOffset(oldLength, mode), text);
+  if (GetFileLength(file.get(), &oldLength)) {
+    if (!IsUnicode(target.encoding)) {
+      InsertIntoFile(file.get(), oldLength, EntryOffset(oldLength, mode), text);
+    } else {
+      const std::string head = mode == kPrepend && oldLength > 0 ? FileHead(file.get()) : "";
+      const EncodedWrite write = PlanWrite(text, target.encoding, mode, oldLength, head);
+      InsertIntoFile(file.get(), oldLength, write.at, write.bytes);
+    }
+  }
   if (target.flush) FlushFileBuffers(file.get());
 }
 

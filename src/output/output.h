@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "encoding/unicode.h"
 #include "output/place.h"
 
 // The whole content of the file, byte for byte (zero bytes and a byte-order mark included),
@@ -18,10 +19,12 @@ struct OutputTarget {
   std::string path;                 // empty: no output file
   std::uint16_t mode = kOverwrite;  // kOverwrite, kPrepend; any other mode appends
   bool flush = false;               // flush the system's buffers after each write
+  Encoding encoding = Encoding::kAnsi;  // what texts are in and how the file takes them
 };
 
 // Writes text into the target's file: overwrite replaces its content, prepend puts the text
-// before it, any other mode after it. Nothing is added between entries.
+// before it, any other mode after it. Nothing is added between entries; in UTF-16 the file
+// starts with its mark, written when the file is empty and kept first (encoded.h).
 void WriteOutput(const OutputTarget& target, const std::string& text);
 
 // Empties the target's file if it exists; creates none.

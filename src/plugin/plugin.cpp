@@ -12,6 +12,7 @@
 
 #include "base/guarded.h"
 #include "config_ui/config_ui.h"
+#include "encoding/encoding.h"
 #include "notify/notify.h"
 
 SettingsRecord Settings;
@@ -62,7 +63,8 @@ void QueryHostVersion() {
 // The settings from the INI file, and the output target every write goes to.
 void LoadSettingsAndTarget() {
   Settings = LoadSettings(IniPath, HostVersion);
-  Output = {Settings.OutputFile, Settings.WriteMode, Settings.FlushFileBuffers};
+  Output = {Settings.OutputFile, Settings.WriteMode, Settings.FlushFileBuffers,
+            Settings.TextEncoding};
 }
 
 // Read with the functions of the kind the hook was installed with: the other kind may answer
@@ -90,9 +92,16 @@ HMODULE HoldModule(DWORD flags) {
   return module;
 }
 
+// The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  TemplateText = ReadTextFile(Settings.TemplateFile);
-  NotPlayingText = ReadTextFile(Settings.NotPlayingFile);
+  TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
+  NotPlayingText = DecodeFile(ReadTextFile(Settings.NotPlayingFile), Settings.TextEncoding);
+}
+
+// The last popup's text, kept for the tray's left double-click, in a new encoding.
+std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
+  if (IsUnicode(from) == IsUnicode(to)) return text;
+  return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
 void StartPolling() { ArmUpdate(kPollingTimer, Settings.PollingInterval * 1000); }
@@ -116,7 +125,7 @@ int __cdecl Init() {
     if (Settings.InitializeOutput) TruncateOutput(Output);
     OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
     PollingMode = HostVersion < kFirstNotifyingVersion;
-    if (Settings.PopupEnabled) AddTrayIcon();
+    if (Settings.PopupEnabled) AddTrayIcon(Settings.TextEncoding);
     if (PollingMode) StartPolling();
   });
   return 0;
@@ -130,7 +139,9 @@ void __cdecl Config() {
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
     if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
+    const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
+    PopupText = Reencoded(PopupText, before, Settings.TextEncoding);
     if (Settings.Enabled) {
       ReadTexts();
       CurrentTitle.clear();
@@ -138,7 +149,7 @@ void __cdecl Config() {
       OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
       PollingMode = HostVersion < kFirstNotifyingVersion;
       if (Settings.PopupEnabled)
-        AddTrayIcon();
+        AddTrayIcon(Settings.TextEncoding);
       else
         RemoveTrayIcon();
       if (PollingMode) {

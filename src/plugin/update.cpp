@@ -16,6 +16,7 @@
 
 #include "base/guarded.h"
 #include "base/product.h"
+#include "encoding/encoding.h"
 #include "format/format.h"
 #include "notify/notify.h"
 #include "plugin/plugin.h"
@@ -30,6 +31,10 @@ namespace {
 
 constexpr int kTitleChars = 2048;
 constexpr UINT_PTR kBroadcastWindow = 0xFFFF;  // HWND_BROADCAST: every top-level window
+// " - " becomes a blank, a bullet and a blank: the code page's bullet byte (Windows-1252), or
+// U+2022 in UTF-8.
+constexpr char kBulletSeparator[] = " \x95 ";
+constexpr char kBulletSeparatorUtf8[] = " \xE2\x80\xA2 ";
 // Mouse events on the tray icon, as its callback message brings them.
 constexpr LPARAM kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;
 constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
@@ -37,13 +42,28 @@ constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 // The update timers set on the player's window and not killed since, by id.
 std::bitset<kPollingTimer + 1> ArmedUpdates;
 
-std::string WindowTitle(HWND window) {
+// The window's title in the code page, or through the wide call as UTF-8.
+std::string WindowTitle(HWND window, Encoding encoding) {
+  if (IsUnicode(encoding)) {
+    wchar_t title[kTitleChars];
+    int length = GetWindowTextW(window, title, kTitleChars);
+    return FromWide(std::wstring_view(title, length > 0 && length < kTitleChars ? length : 0),
+                    encoding);
+  }
   char title[kTitleChars];
   int length = GetWindowTextA(window, title, sizeof title);
   return std::string(title, length > 0 && length < kTitleChars ? length : 0);
 }
 
-bool SameTitle(const std::string& a, const std::string& b) {
+std::wstring UpperWide(const std::string& text, Encoding encoding) {
+  std::wstring wide = WideText(text, encoding);
+  if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return wide;
+}
+
+// Equal without regard to case: multibyte-aware in the code page, else in the wide forms.
+bool SameTitle(const std::string& a, const std::string& b, Encoding encoding) {
+  if (IsUnicode(encoding)) return UpperWide(a, encoding) == UpperWide(b, encoding);
   return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
                   reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
@@ -52,27 +72,33 @@ void HandleStop() {
   if (NotPlayingWritten) return;
   NotPlayingWritten = true;
   PopupText.clear();
-  SetTrayTip(kProductName);
+  SetTrayTip(kProductName, Settings.TextEncoding);
   if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
 }
 
 void ShowPopupText() {
   ShowPopup(PopupText, Settings.PopupTimeout, kPopupFontFace, kPopupFontPoints, kPopupFontWeight,
-            kPopupTextFormat);
+            kPopupTextFormat, Settings.TextEncoding);
 }
 
 void Announce() {
-  const TagContext tags{CurrentTitle, HostVersion, HostVersionText};
+  const Encoding encoding = Settings.TextEncoding;
+  const TagContext tags{CurrentTitle, HostVersion, HostVersionText, encoding};
   if (Settings.PopupEnabled) {
-    PopupText = HostVersion < kFirstNotifyingVersion ? ExpandTemplate(Settings.PopupFormat, tags)
-                                                     : FormatWithHost(Settings.PopupFormat, tags);
-    if (Settings.ReplaceHyphens) ReplaceAllNoCase(PopupText, " - ", " \x95 ");
-    SetTrayTip(LastTitle);
+    // The formats are settings, held in the code page as the INI file has them.
+    const std::string format = FromCodePage(Settings.PopupFormat, encoding);
+    PopupText = HostVersion < kFirstNotifyingVersion ? ExpandTemplate(format, tags)
+                                                     : FormatWithHost(format, tags);
+    if (Settings.ReplaceHyphens)
+      ReplaceAllNoCase(PopupText, " - ",
+                       IsUnicode(encoding) ? kBulletSeparatorUtf8 : kBulletSeparator);
+    SetTrayTip(LastTitle, encoding);
     ShowPopupText();
   }
   if (Settings.SpeechEnabled) {
-    SpeakAsync(FormatWithHost(Settings.SpeechFormat, tags), Settings.PauseWhenSpeaking,
-               Settings.ChangeVolumeWhenSpeaking, Settings.Volume);
+    SpeakAsync(FormatWithHost(FromCodePage(Settings.SpeechFormat, encoding), tags),
+               Settings.PauseWhenSpeaking, Settings.ChangeVolumeWhenSpeaking, Settings.Volume,
+               encoding);
   }
   std::string output = ExpandTemplate(TemplateText, tags);
   if (!Output.path.empty()) {
@@ -90,15 +116,15 @@ void Update(HWND window, UINT_PTR timer) {
     return;
   }
 
-  CurrentTitle = WindowTitle(window);
-  if (!NotPlayingWritten && SameTitle(CurrentTitle, LastTitle)) return;
+  CurrentTitle = WindowTitle(window, Settings.TextEncoding);
+  if (!NotPlayingWritten && SameTitle(CurrentTitle, LastTitle, Settings.TextEncoding)) return;
   NotPlayingWritten = false;
 
   if (host::TrackLength() == host::kUnknownLength) {
     if (timer == kLastRetryTimer || timer == kPollingTimer) {
       if (Settings.PopupEnabled) {
         PopupText.clear();
-        SetTrayTip(kProductName);
+        SetTrayTip(kProductName, Settings.TextEncoding);
       }
       LastTitle.clear();
     } else {
@@ -133,7 +159,7 @@ bool Hook(UINT message, LPARAM lParam) {
     ArmUpdate(kNotificationTimer, kNotificationDelayMs);
   } else if (IsTaskbarCreatedMessage(message)) {
     if (Settings.PopupEnabled) {
-      AddTrayIcon();
+      AddTrayIcon(Settings.TextEncoding);
       LastTitle.clear();
       ArmUpdate(kNotificationTimer, kNotificationDelayMs);
     }

@@ -70,5 +70,7 @@ SettingsRecord ParseSettings(const KeyReader& read, unsigned hostVersion) {
 
   s.Volume = static_cast<unsigned>(number("Volume", "14"));
   if (s.Volume > kMaxVolume) s.Volume = kDefaultVolume;
+
+  s.TextEncoding = EncodingFromSetting(number("TextEncoding", "0"));
   return s;
 }

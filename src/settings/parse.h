@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "encoding/unicode.h"
+
 struct SettingsRecord {
   bool Enabled = false;
   bool FlushFileBuffers = false;
@@ -24,6 +26,7 @@ struct SettingsRecord {
   bool PauseWhenSpeaking = false;     // exactly one of these two is on after loading
   bool ChangeVolumeWhenSpeaking = false;
   unsigned Volume = 0;                // speech volume level, 0..64
+  Encoding TextEncoding = Encoding::kAnsi;  // how texts are taken, shown and written
 };
 
 // Asks for one key: returns its text, or `fallback` when the key is missing.

@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "base/guarded.h"
+#include "encoding/encoding.h"
 #include "host/host.h"
 #include "speech/volume.h"
 
@@ -106,14 +107,9 @@ void LeaveHold(HostHold& hold, Restore restore) {
   }
 }
 
-// The ANSI text as far as its first zero byte, in UTF-16.
-std::wstring WideText(const std::string& text) {
-  int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);  // with the zero
-  if (units <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  int converted = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), units);
-  wide.resize(converted > 0 ? static_cast<std::size_t>(converted - 1) : 0);
-  return wide;
+// The text as far as its first zero byte, in UTF-16: the engine speaks up to there.
+std::wstring SpokenText(const std::string& text, Encoding encoding) {
+  return WideText(std::string_view(text.c_str()), encoding);
 }
 
 // A single-threaded COM apartment for the worker, for as long as the owner lives.
@@ -207,12 +203,13 @@ bool IsSpeechAvailable() {
   return SUCCEEDED(CLSIDFromProgID(kVoiceProgId, &classId));
 }
 
-void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level) {
+void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level,
+                Encoding encoding) {
   // A failure here leaves out the speech alone; the update goes on with its output file.
   Guarded([&] {
     // Nothing to say (a format that gives nothing, a player that formats nothing): the player
     // is not paused or turned down around silence.
-    std::wstring wide = WideText(text);
+    std::wstring wide = SpokenText(text, encoding);
     if (wide.empty()) return;
     CLSID classId;
     if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;

@@ -4,8 +4,12 @@
 
 #include <string>
 
+#include "encoding/unicode.h"
+
 // Whether the system knows the speech engine's ProgID. Asked afresh on every call.
 bool IsSpeechAvailable();
 
-// Starts a worker that speaks text and returns at once; an empty text starts nothing.
-void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level);
+// Starts a worker that speaks text (in the code page, or UTF-8 with the Unicode encodings) and
+// returns at once; an empty text starts nothing.
+void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsigned level,
+                Encoding encoding);

@@ -1,6 +1,6 @@
 // Fuzzing the search, both replacements and the length forms against plain, slow models of
-// what they must give. Built and run by tests/fuzz/run (libFuzzer, AddressSanitizer,
-// UndefinedBehaviorSanitizer).
+// what they must give, and the UTF-8 and UTF-16 conversions against what every result must be.
+// Built and run by tests/fuzz/run (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer).
 //
 // The input is split at its first two 0x01 bytes into text, needle and replacement; the
 // text keeps any zero bytes it holds.
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "encoding/unicode.h"
 #include "format/tag_forms.h"
 #include "format/text.h"
 
@@ -63,6 +64,28 @@ void CheckLengthForms(int v) {
   if ((h != 0) != (longForm.find("Hour") != std::string::npos)) Fail("long length hours");
 }
 
+// Whatever the bytes, every conversion gives well-formed text, and well-formed text survives
+// the way there and back unchanged; no cut splits a surrogate pair.
+void CheckConversions(const std::string& bytes) {
+  const std::u16string utf16 = Utf8ToUtf16(bytes);
+  const std::string back = Utf16ToUtf8(utf16);
+  if (!IsUtf8(back)) Fail("utf-8 from utf-16 is ill-formed");
+  if (IsUtf8(bytes) && back != bytes) Fail("well-formed utf-8 changed on the way");
+  if (Utf8ToUtf16(back) != utf16) Fail("utf-16 changed on the way");
+  const std::u16string units = FromUtf16LeBytes(bytes);
+  if (Utf16LeBytes(units) != bytes.substr(0, bytes.size() / 2 * 2)) Fail("utf-16 le bytes");
+  if (!IsUtf8(Utf16ToUtf8(units))) Fail("utf-8 from arbitrary units is ill-formed");
+  for (std::size_t room = 0; room <= units.size(); ++room) {
+    std::size_t kept = FittingUnits(units, room);
+    if (kept > room || kept + 1 < room) Fail("cut: too long or too short");
+    if (kept > 0 && kept < units.size() && units[kept - 1] >= 0xD800 &&
+        units[kept - 1] < 0xDC00 && units[kept] >= 0xDC00 && units[kept] < 0xE000)
+      Fail("cut splits a pair");
+  }
+  auto sanitize = [](std::string_view b) { return Utf16ToUtf8(Utf8ToUtf16(b)); };
+  if (!IsUtf8(DecodeFileText(bytes, sanitize))) Fail("decoded file is ill-formed");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -112,5 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckLengthForms(v == INT_MIN ? 0 : -v);
   Year2(head);
   SongTitle(head);
+  CheckConversions(text);
   return 0;
 }

@@ -92,6 +92,16 @@ TEST(SettingsLoad, OnlyExactlyOneMeansChangeVolumeWhenSpeaking) {
   }
 }
 
+TEST(SettingsLoad, TextEncodingIsOneOrTwoOrElseTheCodePage) {
+  const std::pair<const char*, Encoding> cases[] = {
+      {"1", Encoding::kUtf8}, {"2", Encoding::kUtf16}, {" 2x", Encoding::kUtf16},
+      {"0", Encoding::kAnsi}, {"3", Encoding::kAnsi},  {"-1", Encoding::kAnsi},
+      {"", Encoding::kAnsi},  {"utf8", Encoding::kAnsi}};
+  EXPECT_EQ(Load({}).TextEncoding, Encoding::kAnsi);
+  for (auto [text, encoding] : cases)
+    EXPECT_EQ(Load({{"TextEncoding", text}}).TextEncoding, encoding) << text;
+}
+
 TEST(SettingNumber, ReadsLikeAtoiWithoutOverflowing) {
   EXPECT_EQ(SettingNumber(""), 0);
   EXPECT_EQ(SettingNumber("  \t42abc"), 42);

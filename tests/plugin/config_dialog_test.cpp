@@ -49,9 +49,11 @@ constexpr int kPopupFormat = 1028;
 constexpr int kReplaceHyphens = 1029;
 constexpr int kSpeechFormat = 1031;
 constexpr int kEnableSpeech = 1032;
+constexpr int kTextEncoding = 1041;
 
 const std::vector<int> kGeneralControls = {1021, 1007, 1012, 1010, 1017, 1008, 1013, 1015, 1018,
-                                           1009, 1014, 1016, 1026, 1024, 1022, 1025, 1023, 1005};
+                                           1009, 1014, 1016, 1026, 1024, 1022, 1025, 1023, 1005,
+                                           1042, 1041};
 const std::vector<int> kPopupControls = {1003, 1002, 1004, 1027, 1028, 1029};
 const std::vector<int> kSpeechControls = {1030, 1031, 1006, 1019, 1020};
 const std::vector<int> kNeverDisabled = {kEnable, kMainGroup, kOk, kCancel};
@@ -297,11 +299,21 @@ TEST_F(ConfigDialogOk, WritesEveryKeyInOrderAndNeverThePollingInterval) {
             {"PopupEnabled", "1"},
             {"PopupTimeout", "12"},
             {"PopupFormat", "%Title%"},
-            {"Volume", "40"}});
+            {"Volume", "40"},
+            {"TextEncoding", "2"}});
   StartWithoutSpeechEngine();
   Forget();
   const std::string longPath = "C:\\" + std::string(597, 'a');  // 600 characters
   EXPECT_TRUE(Configure([&](HWND dialog) {
+    std::vector<std::string> encodings;
+    for (int i = 0; i < SendDlgItemMessageA(dialog, kTextEncoding, CB_GETCOUNT, 0, 0); ++i) {
+      char name[32] = {};
+      SendDlgItemMessageA(dialog, kTextEncoding, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+      encodings.push_back(name);
+    }
+    EXPECT_EQ(encodings, (std::vector<std::string>{"ANSI", "UTF-8", "UTF-16 LE"}));
+    EXPECT_EQ(SendDlgItemMessageA(dialog, kTextEncoding, CB_GETCURSEL, 0, 0), 2);
+    SendDlgItemMessageA(dialog, kTextEncoding, CB_SETCURSEL, 1, 0);
     SetItemText(dialog, kTemplateFile, longPath);
     SetItemText(dialog, kOutputFile, "");
     Click(dialog, kFlushBuffers);
@@ -323,7 +335,8 @@ TEST_F(ConfigDialogOk, WritesEveryKeyInOrderAndNeverThePollingInterval) {
                             {"PopupEnabled", "0"},
                             {"PopupTimeout", "25"},
                             {"PopupFormat", "%Artist%\\n%Title%"},
-                            {"ReplaceHyphens", "1"}},
+                            {"ReplaceHyphens", "1"},
+                            {"TextEncoding", "1"}},
                            IniPath()))
       << "without a speech engine the speech keys and Volume are not offered, nor written";
   EXPECT_EQ(StoredValue(IniPath(), "PollingInterval"), "7");
@@ -1003,11 +1016,11 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
   DialogTemplate t;
   ASSERT_TRUE(ReadTemplate(module, 102, &t));
   EXPECT_FALSE(t.extended);
-  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 198, 0, "8 MS Sans Serif", ""}));
+  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 222, 0, "8 MS Sans Serif", ""}));
   EXPECT_TRUE(ControlsAre(t.controls, {
-      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 170, 38, 14, 1, "BUTTON", "&OK"},
-      {kPush, 0, 278, 170, 38, 14, 2, "BUTTON", "&Cancel"},
-      {kCheck, 0, 10, 173, 38, 10, 1001, "BUTTON", "&Enable"},
+      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 194, 38, 14, 1, "BUTTON", "&OK"},
+      {kPush, 0, 278, 194, 38, 14, 2, "BUTTON", "&Cancel"},
+      {kCheck, 0, 10, 197, 38, 10, 1001, "BUTTON", "&Enable"},
       {kPathBox, 0, 68, 20, 150, 12, 1007, "EDIT", ""},
       {kPush, 0, 220, 20, 40, 12, 1010, "BUTTON", "&Browse..."},
       {kPush, 0, 264, 20, 40, 12, 1017, "BUTTON", "E&dit"},
@@ -1027,20 +1040,23 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
       {kFirstRadio, 0, 224, 120, 46, 10, 1024, "BUTTON", "O&verwrite"},
       {kRadio, 0, 224, 132, 41, 10, 1022, "BUTTON", "&Append"},
       {kRadio, 0, 224, 144, 43, 10, 1025, "BUTTON", "Prepe&nd"},
+      {kLabel | WS_GROUP, 0, 224, 158, 66, 8, 1042, "STATIC", "Te&xt encoding:"},
+      {kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_GROUP | kTab, 0, 224, 168, 66, 60, 1041,
+       "COMBOBOX", ""},
       {kCheck | WS_GROUP, 0, 10, 148, 57, 10, 1021, "BUTTON", "&Flush Buffers"},
       {kCheck, 0, 70, 148, 77, 10, 1023, "BUTTON", "Ini&tialize Output File"},
       {kCheck, 0, 150, 148, 61, 10, 1005, "BUTTON", "Enable &Popup"},
       {kFrame, 0, 118, 108, 76, 34, 1003, "BUTTON", "Popup Box Timeout"},
       {kLabel, 0, 152, 124, 29, 8, 1004, "STATIC", "Seconds"},
-      {kFrame, 0, 4, 8, 312, 158, 1011, "BUTTON", "Tunecrier x.x Configuration"},
+      {kFrame, 0, 4, 8, 312, 182, 1011, "BUTTON", "Tunecrier x.x Configuration"},
       {kLabel, 0, 22, 22, 45, 8, 1012, "STATIC", " Template file:"},
       {kLabel, 0, 11, 40, 56, 8, 1013, "STATIC", "\"Not Playing\" file:"},
       {kLabel, 0, 30, 58, 37, 8, 1014, "STATIC", " Output file:"},
       {kFrame, 0, 32, 108, 76, 34, 1006, "BUTTON", "When Speaking"},
-      {kFrame, 0, 220, 108, 78, 50, 1026, "BUTTON", "Output File Mode"},
+      {kFrame, 0, 220, 108, 78, 76, 1026, "BUTTON", "Output File Mode"},
       {kLabel, 0, 20, 75, 47, 8, 1027, "STATIC", "Popup Format:"},
       {kLabel, 0, 16, 92, 51, 8, 1030, "STATIC", "Speech Format:"},
-      {kLabel | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 4, 188, 312, 8, 1043, "STATIC", ""},
+      {kLabel | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 4, 212, 312, 8, 1043, "STATIC", ""},
   }));
 }
 

@@ -72,6 +72,15 @@ BOOL WINAPI RecShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data) {
   return Calls.realTray ? Shell_NotifyIconA(message, data) : TRUE;
 }
 
+BOOL WINAPI RecShellNotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
+  Note("Shell_NotifyIconW");
+  TrayCall call = {message, {}, true, {}};
+  if (data)
+    std::memcpy(&call.wideRecord, data, std::min<DWORD>(data->cbSize, sizeof call.wideRecord));
+  Calls.tray.push_back(call);
+  return Calls.realTray ? Shell_NotifyIconW(message, data) : TRUE;
+}
+
 UINT_PTR WINAPI RecAppBar(DWORD message, PAPPBARDATA data) {
   Note("SHAppBarMessage");
   Calls.appBarMessages.push_back(message);
@@ -362,8 +371,18 @@ int WINAPI RecDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format
   Note("DrawTextA");
   std::string shown;
   if (text) shown = length < 0 ? std::string(text) : std::string(text, length);
-  Calls.textDraws.push_back({shown, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc)});
+  Calls.textDraws.push_back(
+      {shown, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), false, {}});
   return DrawTextA(dc, text, length, rect, format);
+}
+
+int WINAPI RecDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
+  Note("DrawTextW");
+  std::wstring shown;
+  if (text) shown = length < 0 ? std::wstring(text) : std::wstring(text, length);
+  Calls.textDraws.push_back(
+      {{}, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), true, shown});
+  return DrawTextW(dc, text, length, rect, format);
 }
 
 BOOL WINAPI RecTrackMouseEvent(LPTRACKMOUSEEVENT track) {
@@ -388,6 +407,7 @@ const Recorder kRecorders[] = {
     {"user32.dll", "GetDC", reinterpret_cast<void*>(RecGetDC)},
     {"user32.dll", "ReleaseDC", reinterpret_cast<void*>(RecReleaseDC)},
     {"shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecShellNotifyIcon)},
+    {"shell32.dll", "Shell_NotifyIconW", reinterpret_cast<void*>(RecShellNotifyIconW)},
     {"shell32.dll", "SHAppBarMessage", reinterpret_cast<void*>(RecAppBar)},
     {"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(RecShellExecute)},
     {"comdlg32.dll", "GetOpenFileNameA", reinterpret_cast<void*>(RecGetOpenFileName)},
@@ -414,6 +434,7 @@ const Recorder kRecorders[] = {
     {"user32.dll", "DestroyWindow", reinterpret_cast<void*>(RecDestroyWindow)},
     {"user32.dll", "DrawFrameControl", reinterpret_cast<void*>(RecDrawFrameControl)},
     {"user32.dll", "DrawTextA", reinterpret_cast<void*>(RecDrawText)},
+    {"user32.dll", "DrawTextW", reinterpret_cast<void*>(RecDrawTextW)},
     {"user32.dll", "TrackMouseEvent", reinterpret_cast<void*>(RecTrackMouseEvent)},
 };
 

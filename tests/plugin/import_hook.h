@@ -28,7 +28,9 @@ struct TimerCall {
 
 struct TrayCall {
   DWORD message;                // NIM_ADD, NIM_MODIFY, NIM_DELETE
-  NOTIFYICONDATAA record;       // the first 488 bytes the plug-in passed
+  NOTIFYICONDATAA record;       // the first 488 bytes the plug-in passed to Shell_NotifyIconA
+  bool wide = false;            // Shell_NotifyIconW instead, with this record:
+  NOTIFYICONDATAW wideRecord = {};  // its first 936 bytes
 };
 
 struct FileOpen {
@@ -111,12 +113,14 @@ struct FrameDraw {            // DrawFrameControl
   UINT type, state;
 };
 
-struct TextDraw {             // DrawTextA
+struct TextDraw {             // DrawTextA, or DrawTextW
   std::string text;           // up to its terminating zero when the length is -1
   int length;
   RECT rect;
   UINT format;
   bool memoryDc;
+  bool wide = false;          // DrawTextW, with this text:
+  std::wstring wideText;
 };
 
 struct ImageLoad {            // LoadImageA

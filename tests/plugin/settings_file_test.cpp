@@ -18,9 +18,6 @@ constexpr int kCancel = 2;
 constexpr int kTemplateFile = 1007;
 constexpr int kSettingsFile = 1043;
 
-// The test folders are plain ASCII.
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
 std::string Value(const std::string& ini, const char* key) {
   char value[64] = {};
   GetPrivateProfileStringA("Tunecrier", key, "(none)", value, sizeof value, ini.c_str());
@@ -38,7 +35,7 @@ class SettingsFileTest : public harness::PluginTest {
   void SetUp() override {
     PluginTest::SetUp();
     CreateDirectoryA(Path("player").c_str(), nullptr);
-    player.iniDirectory = Wide(Path("player"));
+    player.iniDirectory = sim::Wide(Path("player"));
   }
   std::string PlayerIni() const { return Path("player\\gen_tunecrier.ini"); }
   // Starts the plug-in with every write to these files failing.
@@ -77,7 +74,7 @@ TEST_F(SettingsFileTest, OtherwiseTheyGoToAndComeBackFromThePlayersFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.version);
-    std::wstring folder = Wide(dir) + c.folder;
+    std::wstring folder = sim::Wide(dir) + c.folder;
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     player.version = c.version;
     player.iniDirectory = folder;

@@ -409,6 +409,17 @@ TEST_F(SpeechText, AnsiBytesReachTheVoiceAsTheirUtf16Characters) {
   EXPECT_EQ(TextOf(Utterance(0)), L"Caf\u00E9 \u20AC \u2022 D\u00E9j\u00E0 Vu");
 }
 
+TEST_F(SpeechText, UnicodeTagsReachTheVoiceAsThePlayerHasThem) {
+  player.playlist[0].meta["artist"] = "Beyoncé & 坂本龍一";
+  player.playlist[0].meta["title"] = "Мумий Тролль 🎵";
+  WriteSpeechIni(
+      {{"WhenSpeaking", "0"}, {"TextEncoding", "1"}, {"SpeechFormat", "%artist%: %title%"}});
+  AnnounceAndWait();
+  ASSERT_EQ(FakeVoiceUtteranceCount(), 1);
+  EXPECT_EQ(TextOf(Utterance(0)), sim::Wide("Beyoncé & 坂本龍一: Мумий Тролль 🎵"))
+      << "through the player's wide formatter, without the code page";
+}
+
 // --- the player's thread never waits ---------------------------------------------------------
 
 class SpeechLeavesThePlayerResponsive : public SpeechTest {};

@@ -1,0 +1,28 @@
+// Texts between the forms the plug-in meets: the player's code page (the system's ANSI code
+// page), UTF-8 as texts travel inside with the Unicode encodings, and UTF-16 for the system's
+// wide calls. The pure conversions are in unicode.h, which the native tests use.
+//
+// Every function works on its arguments alone, keeps a text's whole counted length (zero bytes
+// included) and is linear in it. Anything the code page cannot hold becomes its default
+// character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "encoding/unicode.h"
+
+std::string CodePageToUtf8(std::string_view text);
+std::string Utf8ToCodePage(std::string_view utf8);
+
+// A text in the form `encoding` says (the code page for kAnsi, else UTF-8) as UTF-16, and back.
+std::wstring WideText(std::string_view text, Encoding encoding);
+std::string FromWide(std::wstring_view wide, Encoding encoding);
+
+// A code-page text (a setting as the INI file holds it, an answer of an ANSI request) in the
+// form `encoding` says.
+std::string FromCodePage(std::string_view text, Encoding encoding);
+
+// A template or "Not Playing" file's bytes as texts travel inside: byte for byte with kAnsi,
+// else decoded to UTF-8 (DecodeFileText, the code page for an old file without a mark).
+std::string DecodeFile(std::string_view bytes, Encoding encoding);
