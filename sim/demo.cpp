@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files.h"
 #include "picture.h"
 #include "player.h"
 
@@ -21,19 +22,6 @@ constexpr DWORD kSecondsPerTrack = 4;
 std::string gOutputPath;
 UINT gUpdatedMessage = 0;
 
-std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  DWORD size = GetFileSize(file, nullptr), read = 0;
-  bytes.resize(size);
-  if (size) ReadFile(file, bytes.data(), size, &read, nullptr);
-  bytes.resize(read);
-  CloseHandle(file);
-  return bytes;
-}
-
 void WriteAll(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
@@ -43,7 +31,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 }
 
 void PrintOutput(const char* why) {
-  std::printf("---- %s: %s ----\n%s\n", why, gOutputPath.c_str(), ReadAll(gOutputPath).c_str());
+  std::printf("---- %s: %s ----\n%s\n", why, gOutputPath.c_str(), sim::ReadAll(gOutputPath).c_str());
   std::fflush(stdout);
 }
 

@@ -11,22 +11,10 @@
 #include <cstdio>
 #include <string>
 
+#include "files.h"
 #include "player.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  DWORD size = GetFileSize(file, nullptr), read = 0;
-  bytes.resize(size);
-  if (size) ReadFile(file, bytes.data(), size, &read, nullptr);
-  bytes.resize(read);
-  CloseHandle(file);
-  return bytes;
-}
 
 constexpr DWORD kProgramLimitMs = 120000;
 
@@ -74,13 +62,13 @@ int main(int argc, char** argv) {
   std::printf("description: %s\n", player.header()->description);
   if (argc > 3) std::printf("exit code while the player runs: %ld\n", RunAndWait(argv[3]));
 
-  std::string before = ReadAll(output);
+  std::string before = sim::ReadAll(output);
   player.Play(0);
-  bool written = sim::PumpUntil([&] { return ReadAll(output) != before; }, 30000);
-  std::printf("playing: %s\n", ReadAll(output).c_str());
+  bool written = sim::PumpUntil([&] { return sim::ReadAll(output) != before; }, 30000);
+  std::printf("playing: %s\n", sim::ReadAll(output).c_str());
 
   player.Stop();
   player.Unload();
-  std::printf("stopped: %s\n", ReadAll(output).c_str());
+  std::printf("stopped: %s\n", sim::ReadAll(output).c_str());
   return written ? 0 : 1;
 }
