@@ -204,7 +204,6 @@ Section "un.${PRODUCT}"
   !insertmacro REMOVE_SAMPLE "${TEMPLATE_FILE}" "${TEMPLATE_MARK}"
   !insertmacro REMOVE_SAMPLE "${NOT_PLAYING_FILE}" "${NOT_PLAYING_MARK}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  Delete "$INSTDIR\${UNINSTALLER}"
 SectionEnd
 
 Section /o "un.Also my settings and the sample files" un.AlsoSettings
@@ -215,6 +214,12 @@ Section /o "un.Also my settings and the sample files" un.AlsoSettings
   Delete "$0\${SETTINGS_FILE}"
   ; The usual place of per-user settings, whatever paths.ini says today.
   Delete "$APPDATA\${PLAYER_SETTINGS_DIR}\${SETTINGS_FILE}"
+SectionEnd
+
+; The uninstaller's last step, after the chosen ones: it runs on from a copy of itself, and its
+; original going is the sign that it is done.
+Section "-un.Done"
+  Delete "$INSTDIR\${UNINSTALLER}"
 SectionEnd
 
 ; The folder the player keeps its own settings in, into $0: the inidir of its paths.ini, with
