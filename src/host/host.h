@@ -66,6 +66,7 @@ constexpr LPARAM kFormatTitleWide = 298;
 constexpr unsigned kFirstWideFileNameVersion = 0x5000;
 constexpr unsigned kFirstWideInfoVersion = 0x5000;
 constexpr unsigned kFirstWideFormatVersion = 0x5000;
+constexpr unsigned kFirstWideIniDirectoryVersion = 0x5000;  // 1335 came with 5.58
 
 constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
 constexpr WPARAM kTrackLengthSeconds = 1;
@@ -83,10 +84,8 @@ constexpr int kPlaying = 1;
 
 constexpr int kUnknownLength = -1;
 
-// The first players that answer kIniDirectory (2.9) and kIniDirectoryWide (5.58). A player
-// answers a request it does not know with 0.
+// The first players that answer kIniDirectory; older ones are not asked.
 constexpr unsigned kFirstIniDirectoryVersion = 0x2900;
-constexpr unsigned kFirstWideIniDirectoryVersion = 0x5058;
 
 // Request 290/296: one metadata field of a file. Four 32-bit fields on the player's side.
 struct ExtendedInfoRequest {
