@@ -2,6 +2,10 @@
 ; with the sample template and "Not Playing" file beside it where none are there yet, and
 ; writes an uninstaller with its entry in Add/Remove Programs.
 ;
+; The plug-in keeps its settings beside the DLL, or, where the user cannot write there, in the
+; folder the player keeps its own settings in; the uninstaller's "Also my settings" removes
+; both (/REMOVESETTINGS selects it, also with /S).
+;
 ; The installation folder is Winamp's own folder (the one with winamp.exe): found from Winamp's
 ; registry entries, changed by the user on the directory page or by /D=. The uninstaller lives
 ; beside the DLL, so there its $INSTDIR is the Plugins folder.
@@ -32,6 +36,10 @@ ManifestDPIAware true
 !define PLAYER_WINDOW_CLASS "Winamp v1.x"
 !define PLAYER_KEY "Software\Winamp"
 !define PLAYER_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp"
+; Beside winamp.exe: [Winamp] inidir names the folder of the player's settings when they are
+; not in its own folder, "{26}\Winamp" for per-user settings ({N}: the shell's folder N).
+!define PLAYER_PATHS_FILE "paths.ini"
+!define PLAYER_SETTINGS_DIR "Winamp"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecrier"
 !define PLUGIN_DLL "gen_tunecrier.dll"
 !define SETTINGS_FILE "gen_tunecrier.ini"
@@ -58,6 +66,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 the Tunecrier developers. M
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include Sections.nsh
 
 !define MUI_ABORTWARNING
 !define MUI_PAGE_HEADER_TEXT "Choose ${PLAYER}'s folder"
@@ -195,11 +204,74 @@ Section "un.${PRODUCT}"
   !insertmacro REMOVE_SAMPLE "${TEMPLATE_FILE}" "${TEMPLATE_MARK}"
   !insertmacro REMOVE_SAMPLE "${NOT_PLAYING_FILE}" "${NOT_PLAYING_MARK}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  Delete "$INSTDIR\${UNINSTALLER}"
 SectionEnd
 
-Section /o "un.Also my settings and the sample files"
+Section /o "un.Also my settings and the sample files" un.AlsoSettings
   Delete "$INSTDIR\${SETTINGS_FILE}"
   Delete "$INSTDIR\${TEMPLATE_FILE}"
   Delete "$INSTDIR\${NOT_PLAYING_FILE}"
+  Call un.PlayerSettingsFolder
+  Delete "$0\${SETTINGS_FILE}"
+  ; The usual place of per-user settings, whatever paths.ini says today.
+  Delete "$APPDATA\${PLAYER_SETTINGS_DIR}\${SETTINGS_FILE}"
 SectionEnd
+
+; The uninstaller's last step, after the chosen ones: it runs on from a copy of itself, and its
+; original going is the sign that it is done.
+Section "-un.Done"
+  Delete "$INSTDIR\${UNINSTALLER}"
+SectionEnd
+
+; The folder the player keeps its own settings in, into $0: the inidir of its paths.ini, with
+; a leading {N} made the shell's folder N and a relative path taken from the player's folder;
+; else the player's folder itself. ($INSTDIR is the Plugins folder.)
+Function un.PlayerSettingsFolder
+  ${GetParent} "$INSTDIR" $1
+  ReadINIStr $0 "$1\${PLAYER_PATHS_FILE}" "Winamp" "inidir"
+  ${If} $0 == ""
+    StrCpy $0 $1
+    Return
+  ${EndIf}
+  StrCpy $2 $0 1
+  ${If} $2 == "{"
+    StrCpy $3 1
+    ${Do}
+      StrCpy $2 $0 1 $3
+      ${IfThen} $2 == "}" ${|} ${ExitDo} ${|}
+      ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+      IntOp $3 $3 + 1
+    ${Loop}
+    ${If} $2 != "}"
+      StrCpy $0 $1
+      Return
+    ${EndIf}
+    IntOp $4 $3 - 1
+    StrCpy $4 $0 $4 1
+    IntOp $3 $3 + 1
+    StrCpy $5 $0 "" $3
+    System::Call 'shell32::SHGetSpecialFolderPath(p 0, t .r6, i r4, i 0) i .r7'
+    ${If} $7 == 0
+      StrCpy $0 $1
+      Return
+    ${EndIf}
+    StrCpy $0 "$6$5"
+    Return
+  ${EndIf}
+  ; A path of its own starts with a drive ("C:") or a backslash ("\\server", "\folder").
+  StrCpy $2 $0 1 1
+  StrCpy $3 $0 1
+  ${If} $2 != ":"
+  ${AndIf} $3 != "\"
+    StrCpy $0 "$1\$0"
+  ${EndIf}
+FunctionEnd
+
+; /REMOVESETTINGS: "Also my settings and the sample files" is chosen, silent or not.
+Function un.onInit
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/REMOVESETTINGS" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${un.AlsoSettings} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd

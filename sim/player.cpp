@@ -283,6 +283,13 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
       return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
     case IPC_FORMAT_TITLE:
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
+    case IPC_GETINIDIRECTORY:
+      if (version < 0x2900 || iniDirectory.empty()) return 0;
+      iniDirectoryAnswer_ = FromWide(CP_ACP, iniDirectory);  // '?' for what it cannot spell
+      return reinterpret_cast<LRESULT>(iniDirectoryAnswer_.c_str());
+    case IPC_GETINIDIRECTORYW:
+      if (!answersWide || version < 0x5058 || iniDirectory.empty()) return 0;
+      return reinterpret_cast<LRESULT>(iniDirectory.c_str());
     default:
       return 0;
   }

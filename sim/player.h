@@ -87,6 +87,9 @@ class Player {
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
   bool answersWide = true;          // false: the wide requests go unanswered, as before them
+  // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
+  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
+  std::wstring iniDirectory;
 
   // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
   void Play(int index);
@@ -143,6 +146,7 @@ class Player {
   winampGeneralPurposePlugin* header_ = nullptr;
   std::string fileNameAnswer_;
   std::wstring wideFileNameAnswer_;
+  std::string iniDirectoryAnswer_;
 };
 
 // A track's text as the player answers it: in UTF-16, and in the code page (what it cannot

@@ -45,6 +45,11 @@ constexpr LPARAM IPC_FORMAT_TITLE = 297;
 // The same in UTF-16, for a file: wParam points to a waFormatTitleExtended.
 constexpr LPARAM IPC_FORMAT_TITLE_EXTENDED = 298;
 
+// The folder the player keeps its own settings (winamp.ini) in: answers a char* (2.9 and
+// later) or a wchar_t* (5.58 and later) the player owns.
+constexpr LPARAM IPC_GETINIDIRECTORY = 335;
+constexpr LPARAM IPC_GETINIDIRECTORYW = 1335;
+
 // Notifications the player sends its own window (where plug-ins that subclass it see them).
 constexpr LPARAM IPC_PLAYING_FILE = 3003;  // a file has started playing (5.0 and later)
 

@@ -1,13 +1,16 @@
-// The configuration dialog: shows the settings it is given, keeps three groups of
-// controls enabled as their switches say, picks files with the common open and save dialogs,
-// opens the template and "Not Playing" files in Notepad, runs the volume dialog, and on OK
-// writes every key whose control it offered to the INI file.
+// The configuration dialog: shows the settings it is given and the INI file they live in,
+// keeps three groups of controls enabled as their switches say, picks files with the common
+// open and save dialogs, opens the template and "Not Playing" files in Notepad, runs the
+// volume dialog, and on OK writes every key whose control it offered to the INI file, or says
+// that it could not.
 //
 // Lifetime: modal, from RunConfigDialog until OK (result IDOK), Cancel or the close box
 // (IDCANCEL); the settings and INI path it is given are reached through DialogSettings and
 // DialogIniPath for that long. PendingVolume outlives it until the next opening; nothing else
-// does. The common dialogs and message boxes it opens are owned by the player's window, not by
-// this dialog.
+// does. The small font of the settings file's line is the dialog's own (in its DWLP_USER),
+// made at WM_INITDIALOG and deleted at WM_DESTROY. The common dialogs and message boxes it
+// opens are owned by the player's window, not by this dialog, except the one saying that OK
+// could not save, which belongs to this dialog's OK.
 #include "config_ui/config_ui.h"
 
 #include <commctrl.h>
@@ -40,6 +43,17 @@ constexpr char kNotepad[] = "\\notepad.exe";  // in the system folder
 
 constexpr char kNotSpecifiedTitle[] = "Not Specified";
 constexpr UINT kNotSpecifiedStyle = MB_ICONEXCLAMATION | MB_OK;
+
+constexpr char kSettingsFileLabel[] = "Settings file: ";
+constexpr char kNotSavedText[] = "The settings could not be saved to:\n\n";
+constexpr char kNotSavedAdvice[] =
+    "\n\nMake sure this file can be written, then choose OK again, or choose Cancel.";
+constexpr UINT kNotSavedStyle = MB_ICONERROR | MB_OK;
+
+// The settings file's line: seven eighths of the dialog's 8 points. The dialog's face is a
+// bitmap font with no smaller size, so the line takes the scalable face that stands for it.
+constexpr int kSmallTextEighths = 7;
+constexpr char kSmallTextFace[] = "MS Shell Dlg";
 
 // Two pairs of display text and pattern; the literal's own terminator ends the list.
 constexpr char kTextFilter[] = "Text Files (*.TXT)\0*.TXT\0All Files (*.*)\0*.*\0";
@@ -144,6 +158,27 @@ void SetItemText(HWND dialog, int id, const std::string& text) {
   SetDlgItemTextA(dialog, id, text.c_str());
 }
 
+// The INI file in use, in small text; the font stays with the dialog until WM_DESTROY. Without
+// it the line keeps the dialog's own font.
+void ShowSettingsFile(HWND dialog, const std::string& path) {
+  SetItemText(dialog, IDC_SETTINGS_FILE, kSettingsFileLabel + path);
+  auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+  LOGFONTA small = {};
+  if (!dialogFont || GetObjectA(dialogFont, sizeof small, &small) != sizeof small) return;
+  small.lfHeight = MulDiv(small.lfHeight, kSmallTextEighths, 8);
+  small.lfWidth = 0;
+  lstrcpynA(small.lfFaceName, kSmallTextFace, LF_FACESIZE);
+  HFONT font = CreateFontIndirectA(&small);
+  if (!font) return;
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(font));
+  SendDlgItemMessageA(dialog, IDC_SETTINGS_FILE, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void OnDestroy(HWND dialog) {
+  auto font = reinterpret_cast<HFONT>(SetWindowLongPtrA(dialog, DWLP_USER, 0));
+  if (font) DeleteObject(font);
+}
+
 void FillTimeouts(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_POPUP_TIMEOUT);
   for (int seconds = kFirstTimeout; seconds <= kLastTimeout; ++seconds)
@@ -212,6 +247,7 @@ void OnInitDialog(HWND dialog) {
   SetItemText(dialog, IDC_TEMPLATE_FILE, settings.TemplateFile);
   SetItemText(dialog, IDC_NOT_PLAYING_FILE, settings.NotPlayingFile);
   SetItemText(dialog, IDC_OUTPUT_FILE, settings.OutputFile);
+  ShowSettingsFile(dialog, *DialogIniPath);
 }
 
 void OnEnable(HWND dialog) {
@@ -271,7 +307,8 @@ void EditInNotepad(HWND dialog, const NotepadEdit& edit) {
   ShellExecuteA(HostWindow(), "open", notepad.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
-void Save(HWND dialog) {
+// Writes the keys until one fails; false then, after telling the user which file it was.
+bool Save(HWND dialog) {
   ConfigChoices c;
   c.enabled = Checked(dialog, IDC_ENABLE);
   c.flushBuffers = Checked(dialog, IDC_FLUSH_BUFFERS);
@@ -292,15 +329,22 @@ void Save(HWND dialog) {
   c.volume = PendingVolume;
   c.textEncoding = ChosenEncoding(dialog);
   c.speechOffered = SpeechOffered;
-  for (const auto& [key, value] : SavedKeys(c)) WriteSetting(*DialogIniPath, key, value);
+  for (const auto& [key, value] : SavedKeys(c)) {
+    if (!WriteSetting(*DialogIniPath, key, value)) {
+      std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
+      MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
+      return false;
+    }
+  }
   DialogSettings->Volume = PendingVolume;
+  return true;
 }
 
 void OnCommand(HWND dialog, int id) {
   switch (id) {
     case IDOK:
-      Save(dialog);
-      EndDialog(dialog, IDOK);
+      // The user's choices stay on the screen when they could not be kept.
+      if (Save(dialog)) EndDialog(dialog, IDOK);
       return;
     case IDCANCEL:
       EndDialog(dialog, IDCANCEL);
@@ -335,6 +379,9 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       return TRUE;
     case WM_CLOSE:
       EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case WM_DESTROY:
+      OnDestroy(dialog);
       return TRUE;
   }
   return FALSE;

@@ -43,6 +43,7 @@
 #define IDC_ENABLE_SPEECH 1032
 #define IDC_TEXT_ENCODING 1041
 #define IDC_TEXT_ENCODING_LABEL 1042
+#define IDC_SETTINGS_FILE 1043
 
 // Dialog 110.
 #define IDC_VOLUME_SLIDER 1033
@@ -59,10 +60,11 @@
 
 #include "settings/settings.h"
 
-// Runs the configuration dialog owned by `owner`, showing `settings`; IDOK after every key it
-// offered was written to the INI file at `iniPath`, IDCANCEL after Cancel or the close box (or -1 when the
-// dialog could not be made). Of `settings` it changes Volume on OK, and SpeechEnabled (off)
-// when no speech engine is found.
+// Runs the configuration dialog owned by `owner`, showing `settings` and, in small text, the
+// INI file at `iniPath`; IDOK after every key it offered was written to that file, IDCANCEL
+// after Cancel or the close box (or -1 when the dialog could not be made). An OK whose writes
+// fail says so in a message box and leaves the dialog open. Of `settings` it changes Volume on
+// a saving OK, and SpeechEnabled (off) when no speech engine is found.
 INT_PTR RunConfigDialog(HWND owner, SettingsRecord& settings, const std::string& iniPath);
 
 // Runs the volume dialog owned by `owner`, its slider at `level` (0..64). On OK stores the

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
+#include <new>
 
 namespace {
 
@@ -75,7 +75,9 @@ int Replace(std::string& text, const char* needle, const char* replacement) {
                               static_cast<std::uint64_t>(count) * r;
   const std::uint64_t removed = static_cast<std::uint64_t>(count) * n;
   const std::uint64_t newLength = grown - removed;
-  if (grown > text.max_size()) throw std::length_error("replacement too long");
+  // A text that outgrows what a string can hold is out of memory like any other; the runtime's
+  // length_error is left out of the DLL (runtime/throw.cpp).
+  if (grown > text.max_size()) throw std::bad_alloc();
 
   // One pass that copies forward, reading at `from` and writing at `to`, never behind the
   // reader. A text that grows is first moved to the end of its (once) enlarged storage so that

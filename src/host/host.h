@@ -49,6 +49,8 @@ constexpr LPARAM kFileName = 211;
 constexpr LPARAM kExtendedInfoAlbum = 290;
 constexpr LPARAM kExtendedInfo = 296;
 constexpr LPARAM kFormatTitle = 297;
+constexpr LPARAM kIniDirectory = 335;
+constexpr LPARAM kIniDirectoryWide = 1335;
 constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
 
 // Wide forms of 211, 290, 296 and 297: the same answers in UTF-16.
@@ -64,6 +66,7 @@ constexpr LPARAM kFormatTitleWide = 298;
 constexpr unsigned kFirstWideFileNameVersion = 0x5000;
 constexpr unsigned kFirstWideInfoVersion = 0x5000;
 constexpr unsigned kFirstWideFormatVersion = 0x5000;
+constexpr unsigned kFirstWideIniDirectoryVersion = 0x5000;  // 1335 came with 5.58
 
 constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
 constexpr WPARAM kTrackLengthSeconds = 1;
@@ -80,6 +83,9 @@ constexpr int kStopped = 0;
 constexpr int kPlaying = 1;
 
 constexpr int kUnknownLength = -1;
+
+// The first players that answer kIniDirectory; older ones are not asked.
+constexpr unsigned kFirstIniDirectoryVersion = 0x2900;
 
 // Request 290/296: one metadata field of a file. Four 32-bit fields on the player's side.
 struct ExtendedInfoRequest {
@@ -152,6 +158,13 @@ inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannels
 // The player owns the text; copy it at once. May be null.
 inline const char* FileName(int position) {
   return reinterpret_cast<const char*>(Request(kFileName, static_cast<WPARAM>(position)));
+}
+
+// The folder the player keeps its own INI file in, without a trailing backslash as a rule.
+// The player owns the text; copy it at once. May be null.
+inline const char* IniDirectory() { return reinterpret_cast<const char*>(Request(kIniDirectory)); }
+inline const wchar_t* IniDirectoryWide() {
+  return reinterpret_cast<const wchar_t*>(Request(kIniDirectoryWide));
 }
 
 inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {

@@ -30,8 +30,6 @@ std::string NotPlayingText;
 
 namespace {
 
-constexpr DWORD kModulePathChars = 512;
-
 int __cdecl Init();
 void __cdecl Config();
 void __cdecl Quit();
@@ -60,16 +58,6 @@ void QueryHostVersion() {
   // "%X.%X%X" of the three parts, written without the runtime's printf (see format/forms.cpp).
   HostVersionText = UpperHex(HostVersion >> 12) + "." + UpperHex((HostVersion >> 8) & 0xF) +
                     UpperHex(HostVersion & 0xFF);
-}
-
-// ModuleDir (everything up to and including the last backslash) + the INI file's name.
-std::string FormIniPath() {
-  char path[kModulePathChars] = {};
-  DWORD length = GetModuleFileNameA(PluginModule(), path, sizeof path);
-  std::string dir(path, length < sizeof path ? length : 0);
-  std::size_t slash = dir.rfind('\\');
-  dir.erase(slash == std::string::npos ? 0 : slash + 1);
-  return dir + kIniFileName;
 }
 
 // The settings from the INI file, and the output target every write goes to.
@@ -124,7 +112,7 @@ int __cdecl Init() {
     CurrentTitle.clear();
     LastTitle.clear();
     QueryHostVersion();
-    IniPath = FormIniPath();
+    IniPath = FindIniPath(HostVersion, "");
     LoadSettingsAndTarget();
     // A hook left in the chain by an earlier quit serves again; a second one would call itself.
     if (!HookInChain) {
@@ -147,6 +135,7 @@ void __cdecl Config() {
   // The player may call quit, and unload us, while the dialog's loop runs.
   HMODULE held = HoldModule(0);
   Guarded([] {
+    IniPath = FindIniPath(HostVersion, IniPath);
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
     if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();

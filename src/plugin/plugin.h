@@ -21,11 +21,18 @@ constexpr char kPluginDescription[] =
 
 extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePlugin();
 
-// The settings in use, the INI file they came from (ModuleDir + kIniFileName, formed at init)
-// and the output target made from them; all three set at init and after the dialog's OK.
+// The settings in use, the INI file they came from (chosen by FindIniPath at init, checked
+// again at config) and the output target made from them; the record and the target set at
+// init and after the dialog's OK.
 extern SettingsRecord Settings;
 extern std::string IniPath;
 extern OutputTarget Output;
+
+// The INI file the settings are read from and saved to (settings_file.cpp): `inUse` while
+// this user can write it (empty at init), else ModuleDir + kIniFileName where this user can
+// write that, else the one in the player's settings folder. `hostVersion` says which of the
+// player's requests for that folder it has.
+std::string FindIniPath(unsigned hostVersion, const std::string& inUse);
 
 // Set by QueryHostVersion at init and config: 0x5000 for 5.0, and its display form "5.00".
 extern unsigned HostVersion;

@@ -17,6 +17,6 @@ SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion) {
   return ParseSettings(read, hostVersion);
 }
 
-void WriteSetting(const std::string& path, const char* key, const std::string& value) {
-  WritePrivateProfileStringA(kIniSection, key, value.c_str(), path.c_str());
+bool WriteSetting(const std::string& path, const char* key, const std::string& value) {
+  return WritePrivateProfileStringA(kIniSection, key, value.c_str(), path.c_str()) != FALSE;
 }

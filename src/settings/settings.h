@@ -1,8 +1,10 @@
 // The user's settings and their storage in an INI file (section "Tunecrier"); the record and
 // its parsing are in parse.h, which the native tests use. The entry keeps the one record in
-// use, loaded from "gen_tunecrier.ini" beside the DLL at init and after the configuration
-// dialog's OK; that dialog writes it back key by key. Every function here works on its
-// arguments alone. Free of <windows.h>.
+// use, loaded from "gen_tunecrier.ini" at init and after the configuration dialog's OK; that
+// dialog writes it back key by key. The file is the one beside the DLL, or, where this user
+// cannot write that one, the one in the player's settings folder (location.cpp); the entry
+// picks it at init and checks it again at config. Every function here works on its arguments
+// alone. Free of <windows.h>.
 #pragma once
 
 #include <string>
@@ -19,5 +21,16 @@ constexpr unsigned kIniValueChars = 512;
 // does a value too long for kIniValueChars).
 SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion);
 
-// Writes one key to the INI file at `path` (the configuration dialog's OK). Failures are ignored.
-void WriteSetting(const std::string& path, const char* key, const std::string& value);
+// Writes one key to the INI file at `path` (the configuration dialog's OK); false when the
+// file could not be written.
+bool WriteSetting(const std::string& path, const char* key, const std::string& value);
+
+// Whether this user can write the INI file at `path`. Changes nothing and leaves nothing
+// behind (see location.cpp for how it is found out).
+bool CanWriteSettings(const std::string& path);
+
+// The INI file in `folder` (the player's settings folder) that stands in for `besidePath`,
+// the one beside the DLL, when that cannot be written. On first use, when the folder has no
+// such file yet, it starts as a copy of `besidePath`. Answers `besidePath` itself when `folder`
+// is empty, or has no such file and cannot take one.
+std::string StandInSettings(const std::string& folder, const std::string& besidePath);

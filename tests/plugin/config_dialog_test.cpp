@@ -521,7 +521,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     EXPECT_EQ(harness::ReadBytes(IniPath()), ini);
     EXPECT_TRUE(Calls.TimersOn(player.window()).empty()) << "no update timer set or killed";
     EXPECT_TRUE(Calls.tray.empty()) << "the tray icon stays";
-    EXPECT_TRUE(Calls.fileOpens.empty()) << "no file read again";
+    EXPECT_TRUE(harness::FilesOpenedBut(IniPath()).empty()) << "no file read again";
     EXPECT_TRUE(Calls.registeredMessages.empty());
     EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0);
     Stop();
@@ -1016,7 +1016,7 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
   DialogTemplate t;
   ASSERT_TRUE(ReadTemplate(module, 102, &t));
   EXPECT_FALSE(t.extended);
-  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 211, 0, "8 MS Sans Serif", ""}));
+  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 222, 0, "8 MS Sans Serif", ""}));
   EXPECT_TRUE(ControlsAre(t.controls, {
       {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 194, 38, 14, 1, "BUTTON", "&OK"},
       {kPush, 0, 278, 194, 38, 14, 2, "BUTTON", "&Cancel"},
@@ -1056,6 +1056,7 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
       {kFrame, 0, 220, 108, 78, 76, 1026, "BUTTON", "Output File Mode"},
       {kLabel, 0, 20, 75, 47, 8, 1027, "STATIC", "Popup Format:"},
       {kLabel, 0, 16, 92, 51, 8, 1030, "STATIC", "Speech Format:"},
+      {kLabel | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 4, 212, 312, 8, 1043, "STATIC", ""},
   }));
 }
 

@@ -95,6 +95,13 @@ std::string Shown(const std::string& bytes) {
   return ::testing::AssertionFailure() << path << " exists, holding " << Shown(ReadBytes(path));
 }
 
+std::vector<std::string> FilesOpenedBut(const std::string& iniPath) {
+  std::vector<std::string> opened;
+  for (const FileOpen& open : Calls.fileOpens)
+    if (lstrcmpiA(open.path.c_str(), iniPath.c_str()) != 0) opened.push_back(open.path);
+  return opened;
+}
+
 ::testing::AssertionResult Eventually(const std::function<bool()>& done, const std::string& what,
                                       DWORD timeoutMs) {
   if (sim::PumpUntil(done, timeoutMs)) return ::testing::AssertionSuccess();

@@ -28,6 +28,9 @@ std::string Shown(const std::string& bytes);
 
 ::testing::AssertionResult FileHolds(const std::string& path, const std::string& expected);
 ::testing::AssertionResult FileMissing(const std::string& path);
+// The files the plug-in opened (CreateFileA) since the recorders were reset, but the settings
+// file at `iniPath`, which init and config open to find out whether they may write it.
+std::vector<std::string> FilesOpenedBut(const std::string& iniPath);
 
 // A track with every metadata field filled and a length of 1:02:05.
 sim::Track TaggedTrack();

@@ -132,10 +132,31 @@ DWORD WINAPI RecCommDlgExtendedError() {
   return Calls.fileDialogError;
 }
 
+bool Unwritable(LPCSTR path) {
+  for (const std::string& file : Calls.unwritableFiles)
+    if (path && lstrcmpiA(path, file.c_str()) == 0) return true;
+  return false;
+}
+
+// As the system answers without write rights: an existing file opened for writing and a new
+// one are denied; a missing one asked for as existing is not found (the real call says so).
+bool WriteDenied(LPCSTR path, DWORD access, DWORD disposition) {
+  constexpr DWORD kWriting =
+      GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE;
+  if (!Unwritable(path)) return false;
+  bool missing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+  if (missing) return disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING;
+  return (access & kWriting) != 0 || disposition != OPEN_EXISTING;
+}
+
 BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
   Note("WritePrivateProfileStringA");
   Calls.profileWrites.push_back(
       {Text(section), Text(key), Text(value), Text(file), key == nullptr, value == nullptr});
+  if (Unwritable(file)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   return WritePrivateProfileStringA(section, key, value, file);
 }
 
@@ -152,6 +173,10 @@ HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_A
                             DWORD disposition, DWORD attributes, HANDLE templateFile) {
   Note("CreateFileA");
   Calls.fileOpens.push_back({Text(path), access, share, disposition});
+  if (WriteDenied(path, access, disposition)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
   return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
 }
 

@@ -177,6 +177,9 @@ struct SystemCalls {
   bool realShellExecute = false;                                       // default: not launched
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
+  // Files this user may not write, as if their folder or their rights said so: CreateFileA for
+  // writing or making one, and WritePrivateProfileStringA to one, fail with access denied.
+  std::set<std::string> unwritableFiles;
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
   ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
 

@@ -37,7 +37,7 @@ TEST_F(InitTest, DisabledInstallsTheHookAndNothingElse) {
   player.version = 0x2900;  // a polled player: an enabled plug-in would set its timer
   Start();
   EXPECT_NE(ProcedureOf(player.window()), sim::Player::OwnProcedure()) << "the hook is installed";
-  EXPECT_EQ(Calls.Count("CreateFileA"), 0) << "no file is read";
+  EXPECT_TRUE(harness::FilesOpenedBut(IniPath()).empty()) << "no file is read";
   EXPECT_TRUE(Calls.registeredMessages.empty());
   EXPECT_EQ(Calls.Count("Shell_NotifyIconA"), 0);
   EXPECT_TRUE(TimersSet(player.window()).empty());
@@ -99,7 +99,8 @@ TEST_F(InitTest, InitializeOutputEmptiesAnExistingOutputFileAndCreatesNone) {
 
   WriteIni({{"Enabled", "1"}, {"InitializeOutput", "1"}, {"OutputFile", ""}});
   Start();
-  for (const FileOpen& open : Calls.fileOpens) ADD_FAILURE() << "opened " << open.path;
+  for (const std::string& path : harness::FilesOpenedBut(IniPath()))
+    ADD_FAILURE() << "opened " << path;
 }
 
 class QuitTest : public PluginTest {};

@@ -1,0 +1,164 @@
+// Where the settings live: beside the DLL while the plug-in may write there, else in the
+// player's settings folder. Writes to a settings file fail through the DLL's import table
+// (the tests run as root, so file modes cannot stand in for rights); the simulator names a
+// settings folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "harness.h"
+
+namespace {
+
+using harness::FileMissing;
+using harness::ItemText;
+
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+constexpr int kTemplateFile = 1007;
+constexpr int kSettingsFile = 1043;
+
+std::string Value(const std::string& ini, const char* key) {
+  char value[64] = {};
+  GetPrivateProfileStringA("Tunecrier", key, "(none)", value, sizeof value, ini.c_str());
+  return value;
+}
+
+int FontHeight(HWND window) {
+  LOGFONTA font = {};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+}
+
+class SettingsFileTest : public harness::PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    CreateDirectoryA(Path("player").c_str(), nullptr);
+    player.iniDirectory = sim::Wide(Path("player"));
+  }
+  std::string PlayerIni() const { return Path("player\\gen_tunecrier.ini"); }
+  // Starts the plug-in with every write to these files failing.
+  void StartWith(const std::set<std::string>& unwritable) {
+    Start([unwritable](HMODULE) { Calls.unwritableFiles = unwritable; });
+  }
+  ::testing::AssertionResult Configure(const std::function<void(HWND)>& act) {
+    return harness::RunDialogs([this] { player.Config(); }, {{"Tunecrier", act}});
+  }
+  std::vector<LPARAM> FolderRequests() const {
+    std::vector<LPARAM> asked;
+    for (LPARAM code : player.Requests())
+      if (code == sim::IPC_GETINIDIRECTORY || code == sim::IPC_GETINIDIRECTORYW)
+        asked.push_back(code);
+    return asked;
+  }
+};
+
+TEST_F(SettingsFileTest, WhereTheyCanBeWrittenBesideTheDllTheProbeLeavesNoFileThere) {
+  Start();
+  EXPECT_TRUE(FileMissing(IniPath()));
+  EXPECT_TRUE(FolderRequests().empty()) << "the player is not asked for its folder";
+}
+
+TEST_F(SettingsFileTest, OtherwiseTheyGoToAndComeBackFromThePlayersFolder) {
+  struct Case {
+    unsigned version;
+    std::wstring folder;  // in this case's folder
+    std::vector<LPARAM> asked;
+  };
+  const Case cases[] = {
+      // Cyrillic, which the code page (1252) cannot spell: only the wide answer reaches it.
+      {0x5058, L"\x0438\x0433\x0440\x043E\x043A", {sim::IPC_GETINIDIRECTORYW}},
+      // A 5.x player before the wide request answers it 0.
+      {0x5057, L"5.57", {sim::IPC_GETINIDIRECTORYW, sim::IPC_GETINIDIRECTORY}},
+      {0x2900, L"2.9", {sim::IPC_GETINIDIRECTORY}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.version);
+    std::wstring folder = sim::Wide(dir) + c.folder;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    player.version = c.version;
+    player.iniDirectory = folder;
+    std::string chosen = "C:\\" + std::to_string(c.version) + ".txt";
+    player.ClearLog();
+    StartWith({IniPath()});
+    EXPECT_EQ(FolderRequests(), c.asked);
+    std::string shown;
+    EXPECT_TRUE(Configure([&](HWND dialog) {
+      shown = ItemText(dialog, kSettingsFile);
+      EXPECT_LT(FontHeight(GetDlgItem(dialog, kSettingsFile)), FontHeight(dialog));
+      harness::SetItemText(dialog, kTemplateFile, chosen);
+      harness::Click(dialog, kOk);
+    }));
+    EXPECT_TRUE(Calls.messageBoxes.empty());
+    EXPECT_TRUE(Calls.liveObjects.empty()) << "the small font goes with the dialog";
+    std::wstring ini = folder + L"\\gen_tunecrier.ini";
+    EXPECT_NE(GetFileAttributesW(ini.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Value(shown.substr(shown.find(": ") + 2), "TemplateFile"), chosen) << shown;
+    Stop();
+    StartWith({IniPath()});
+    EXPECT_TRUE(Configure([&](HWND dialog) {
+      EXPECT_EQ(ItemText(dialog, kTemplateFile), chosen);
+      harness::Click(dialog, kCancel);
+    }));
+    Stop();
+  }
+}
+
+TEST_F(SettingsFileTest, AnIniBesideTheDllIsWhereThePlayersFileStartsOnce) {
+  WriteEnabledIni("seeded", "", {{"PollingInterval", "7"}});
+  StartWith({IniPath()});
+  player.Play(0);
+  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "seeded"; },
+                                  "the announcement by the settings copied"));
+  EXPECT_EQ(Value(PlayerIni(), "PollingInterval"), "7") << "a key the dialog never writes";
+  Stop();
+  WriteIni({{"Enabled", "0"}});  // changed beside the DLL later: not copied again
+  harness::WriteBytes(Path("out.txt"), "");
+  StartWith({IniPath()});
+  player.Play(0);
+  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "seeded"; },
+                                  "the announcement by the player's file"));
+}
+
+TEST_F(SettingsFileTest, ConfigMovesAwayFromAFileMadeReadOnlySinceInit) {
+  WriteIni({{"PollingInterval", "7"}});
+  Start();
+  Calls.unwritableFiles = {IniPath()};
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    EXPECT_EQ(ItemText(dialog, kSettingsFile), "Settings file: " + PlayerIni());
+    harness::Click(dialog, kOk);
+  }));
+  EXPECT_TRUE(Calls.messageBoxes.empty());
+  EXPECT_EQ(Value(PlayerIni(), "PollingInterval"), "7");
+  EXPECT_EQ(Value(PlayerIni(), "Enabled"), "0");
+}
+
+TEST_F(SettingsFileTest, ASaveThatFailsSaysSoAndTheDialogStaysOpen) {
+  struct Case {
+    const char* what;
+    unsigned version;
+  };
+  const Case cases[] = {{"the player's folder cannot be written either", 0x5000},
+                        {"a player before 2.9 cannot name its folder", 0x28FF}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    player.version = c.version;
+    player.ClearLog();
+    StartWith({IniPath(), PlayerIni()});
+    EXPECT_EQ(FolderRequests().empty(), c.version < 0x2900);
+    player.ClearLog();
+    EXPECT_TRUE(Configure([&](HWND dialog) {
+      harness::Click(dialog, kOk);
+      ASSERT_EQ(Calls.messageBoxes.size(), 1u);
+      EXPECT_EQ(Calls.messageBoxes[0].owner, dialog);
+      EXPECT_NE(Calls.messageBoxes[0].text.find(IniPath()), std::string::npos);
+      EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
+      harness::Click(dialog, kCancel);
+    }));
+    EXPECT_EQ(player.CountRequests(sim::IPC_GETVERSION), 0) << "nothing reloaded";
+    Stop();
+  }
+}
+
+}  // namespace
