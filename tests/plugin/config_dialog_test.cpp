@@ -751,15 +751,10 @@ TEST_F(ConfigDialogBrowse, CancelOrFailureKeepsTheText) {
 TEST_F(ConfigDialogBrowse, LeavesThePlayersCurrentDirectoryAsItWas) {
   WriteIni({{"Enabled", "1"}});
   StartWithoutSpeechEngine();
-  char start[MAX_PATH] = {}, browsed[MAX_PATH] = {}, after[MAX_PATH] = {};
+  char start[MAX_PATH] = {}, after[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof start, start);
   ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-  GetWindowsDirectoryA(browsed, sizeof browsed);
-  Calls.fileDialog = [&](bool, OPENFILENAMEA* record) {
-    SetCurrentDirectoryA(browsed);
-    lstrcpynA(record->lpstrFile, "C:\\picked.txt", record->nMaxFile);
-    return TRUE;
-  };
+  Calls.fileDialog = [](bool, OPENFILENAMEA*) { return SetCurrentDirectoryA("C:\\"); };
   EXPECT_TRUE(Configure([&](HWND dialog) {
     Click(dialog, kBrowseOutput);
     GetCurrentDirectoryA(sizeof after, after);

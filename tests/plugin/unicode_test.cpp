@@ -31,8 +31,11 @@ const std::string kSong = ThroughCodePage(kArtist + " - " + kTitle);
 
 // The template is UTF-8 itself (no mark): its own ж must come through too.
 const std::string kTemplate = "%Title%|%Artist%|%Album%|%FileName%|%FullTitle%|ж\r\n";
-const std::string kExpanded = kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" + kSong +
-                              "|ж\r\n";
+// Its expansion for the track, with `song` as the window's song title.
+std::string Expanded(const std::string& song) {
+  return kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" + song + "|ж\r\n";
+}
+const std::string kExpanded = Expanded(kSong);
 
 sim::Track UnicodeTrack() {
   sim::Track track;
@@ -96,9 +99,7 @@ TEST_F(UnicodeTest, PopupAndTooltipShowTheWideTexts) {
   track.title = std::string(60, 'x');
   for (int i = 0; i < 100; ++i) track.title += "é";
   player.playlist = {track};
-  ASSERT_TRUE(Writes("1", "0",
-                     kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" +
-                         ThroughCodePage(kArtist + " - " + track.title) + "|ж\r\n",
+  ASSERT_TRUE(Writes("1", "0", Expanded(ThroughCodePage(kArtist + " - " + track.title)),
                      {{"PopupEnabled", "1"}, {"PopupFormat", "%Artist%\\n%Album%"}}));
   ASSERT_TRUE(Eventually([] { return Calls.Count("DrawTextW") > 0; }, "the popup's text"));
   EXPECT_EQ(Calls.Count("DrawTextA"), 0);
@@ -125,8 +126,7 @@ TEST_F(UnicodeTest, TitlesCompareWideWithoutRegardToCase) {
                          "the update after the change of case"));
   player.SetTitle("1. Beyoncé - Other - Winamp");
   SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
-  const std::string twice = kExpanded + kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile +
-                            "|Beyoncé - Other|ж\r\n";
+  const std::string twice = kExpanded + Expanded("Beyoncé - Other");
   EXPECT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == twice; },
                          "the new title announced, the change of case not"));
 }
