@@ -55,16 +55,6 @@ TEST(SavedKeys, EveryKeyOnceInTheFilesOrderWithoutThePollingInterval) {
   EXPECT_EQ(Value(keys, "Volume"), "64");
 }
 
-TEST(SavedKeys, TextEncodingLastWhenChosenAndKeptWhenNot) {
-  ConfigChoices c;
-  EXPECT_EQ(Value(SavedKeys(c), "TextEncoding"), "(missing)");
-  c.textEncoding = 2;
-  std::vector<SavedKey> keys = SavedKeys(c);
-  ASSERT_FALSE(keys.empty());
-  EXPECT_STREQ(keys.back().first, "TextEncoding");
-  EXPECT_EQ(keys.back().second, "2");
-}
-
 TEST(SavedKeys, WriteModeAndWhenSpeakingByTheirButtons) {
   struct Case {
     bool first, second;

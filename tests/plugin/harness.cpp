@@ -102,6 +102,12 @@ std::vector<std::string> FilesOpenedBut(const std::string& iniPath) {
   return opened;
 }
 
+std::string StoredValue(const std::string& iniPath, const char* key) {
+  char value[1024] = {};
+  GetPrivateProfileStringA("Tunecrier", key, "(missing)", value, sizeof value, iniPath.c_str());
+  return value;
+}
+
 ::testing::AssertionResult Eventually(const std::function<bool()>& done, const std::string& what,
                                       DWORD timeoutMs) {
   if (sim::PumpUntil(done, timeoutMs)) return ::testing::AssertionSuccess();

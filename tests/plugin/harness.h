@@ -31,6 +31,8 @@ std::string Shown(const std::string& bytes);
 // The files the plug-in opened (CreateFileA) since the recorders were reset, but the settings
 // file at `iniPath`, which init and config open to find out whether they may write it.
 std::vector<std::string> FilesOpenedBut(const std::string& iniPath);
+// A key's value in the plug-in's section of the INI file at `iniPath`; "(missing)" if none.
+std::string StoredValue(const std::string& iniPath, const char* key);
 
 // A track with every metadata field filled and a length of 1:02:05.
 sim::Track TaggedTrack();

@@ -74,7 +74,7 @@ BOOL WINAPI RecShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data) {
 
 BOOL WINAPI RecShellNotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
   Note("Shell_NotifyIconW");
-  TrayCall call = {message, {}, true, {}};
+  TrayCall call = {message, {}, {}};
   if (data)
     std::memcpy(&call.wideRecord, data, std::min<DWORD>(data->cbSize, sizeof call.wideRecord));
   Calls.tray.push_back(call);
@@ -372,7 +372,7 @@ int WINAPI RecDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format
   std::string shown;
   if (text) shown = length < 0 ? std::string(text) : std::string(text, length);
   Calls.textDraws.push_back(
-      {shown, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), false, {}});
+      {shown, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), {}});
   return DrawTextA(dc, text, length, rect, format);
 }
 
@@ -381,7 +381,7 @@ int WINAPI RecDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT form
   std::wstring shown;
   if (text) shown = length < 0 ? std::wstring(text) : std::wstring(text, length);
   Calls.textDraws.push_back(
-      {{}, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), true, shown});
+      {{}, length, rect ? *rect : RECT{}, format, IsMemoryDc(dc), shown});
   return DrawTextW(dc, text, length, rect, format);
 }
 

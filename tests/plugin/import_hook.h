@@ -29,8 +29,7 @@ struct TimerCall {
 struct TrayCall {
   DWORD message;                // NIM_ADD, NIM_MODIFY, NIM_DELETE
   NOTIFYICONDATAA record;       // the first 488 bytes the plug-in passed to Shell_NotifyIconA
-  bool wide = false;            // Shell_NotifyIconW instead, with this record:
-  NOTIFYICONDATAW wideRecord = {};  // its first 936 bytes
+  NOTIFYICONDATAW wideRecord = {};  // or the first 936 bytes passed to Shell_NotifyIconW
 };
 
 struct FileOpen {
@@ -119,8 +118,7 @@ struct TextDraw {             // DrawTextA, or DrawTextW
   RECT rect;
   UINT format;
   bool memoryDc;
-  bool wide = false;          // DrawTextW, with this text:
-  std::wstring wideText;
+  std::wstring wideText;      // DrawTextW's text
 };
 
 struct ImageLoad {            // LoadImageA

@@ -218,12 +218,8 @@ TEST_F(OutputFileTest, ALongPathIsNeverCut) {
     Start();
     Stop();
     EXPECT_TRUE(FileMissing(cut));
-    for (const FileOpen& open : Calls.fileOpens) {
-      EXPECT_NE(open.path, cut);
-      if (length == 511) {
-        EXPECT_NE(open.path.substr(0, cut.size()), cut) << "not used at all";
-      }
-    }
+    for (const FileOpen& open : Calls.fileOpens)  // a value the dialog's room fills: not used
+      EXPECT_TRUE(length < 511 || open.path.substr(0, cut.size()) != cut) << open.path;
   }
 }
 

