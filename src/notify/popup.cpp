@@ -88,6 +88,27 @@ class ScopedWindowDc {
   HDC dc_;
 };
 
+// A font made for one drawing and selected into its DC: the DC's earlier font goes back and
+// this one is deleted when the drawing ends, however it ends.
+class ScopedFont {
+ public:
+  ScopedFont(HDC dc, const LOGFONTA& font)
+      : dc_(dc), font_(CreateFontIndirectA(&font)),
+        replaced_(font_ ? SelectObject(dc, font_) : nullptr) {}
+  ~ScopedFont() {
+    if (!font_) return;
+    SelectObject(dc_, replaced_);
+    DeleteObject(font_);
+  }
+  ScopedFont(const ScopedFont&) = delete;
+  ScopedFont& operator=(const ScopedFont&) = delete;
+
+ private:
+  HDC dc_;
+  HFONT font_;
+  HGDIOBJ replaced_;
+};
+
 notify::Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 void DrawCloseBox(HDC dc, bool pushed) {
@@ -150,17 +171,12 @@ void DrawPopupText(const std::string& text, UINT format, const char* face, int p
   font.lfQuality = DRAFT_QUALITY;
   font.lfPitchAndFamily = kTextPitchAndFamily;
   lstrcpynA(font.lfFaceName, face ? face : "", sizeof font.lfFaceName);
-  HFONT made = CreateFontIndirectA(&font);
-  HGDIOBJ replaced = made ? SelectObject(dc, made) : nullptr;
+  ScopedFont selected(dc, font);
   SetBkMode(dc, TRANSPARENT);
   if (IsUnicode(encoding))
     DrawTextW(dc, WideText(text, encoding).c_str(), kWholeText, &rect, format);
   else
     DrawTextA(dc, text.c_str(), kWholeText, &rect, format);
-  if (made) {
-    SelectObject(dc, replaced);
-    DeleteObject(made);
-  }
 }
 
 void OnPaint(HWND window) {
