@@ -35,12 +35,12 @@ std::wstring BoundedWide(const wchar_t* text, std::size_t size) {
 // Numbers wrap at 32 bits as the player's own do, instead of overflowing.
 int Wrapped(long long value) { return static_cast<int>(static_cast<unsigned>(value)); }
 
-// "album" and every leading part of it (the empty name included) go as request 290: a prefix
-// is what FindNoCase finds at the very start.
+// "album" and every leading part of it (the empty name included) go as the album request: a
+// prefix is what FindNoCase finds at the very start.
 bool IsAlbumRequest(const char* field) { return FindNoCase(kAlbumField, field) == kAlbumField; }
 
-// One metadata field of a file, as the player answers it in the code page (request 290 for
-// "album", 296 for the others).
+// One metadata field of a file, as the player answers it in the code page (host::ExtendedInfo:
+// the album request for "album", the general one for every other field).
 std::string AnsiExtendedInfo(const std::string& fileName, const char* field) {
   // Zeroed whole, so that an answer the player leaves unterminated still ends in the buffer.
   char answer[kAnswerBytes] = {};
@@ -49,8 +49,8 @@ std::string AnsiExtendedInfo(const std::string& fileName, const char* field) {
   return Bounded(answer, sizeof answer);
 }
 
-// The same through the wide requests (3026 for "album", 3027 for the others); empty when the
-// player writes nothing.
+// The same through the wide requests (host::ExtendedInfoWide); empty when the player writes
+// nothing.
 std::string WideExtendedInfo(const std::string& fileName, const char* field) {
   const std::wstring wideFile = WideText(fileName, Encoding::kUtf8);
   const std::wstring wideField = WideText(field, Encoding::kUtf8);

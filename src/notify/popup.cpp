@@ -1,13 +1,14 @@
-// The popup: a borderless, always-on-top tool window made from dialog template 107 that
+// The popup: a borderless, always-on-top tool window made from dialog template IDD_POPUP that
 // slides out from behind the screen edge where the taskbar is, shows its text on a bitmap
 // background for a while and slides back.
 //
 // Lifetime: at most one popup at a time, all on the player's window thread. ShowPopup removes
 // the previous popup at once, makes the window and composes its image in a memory DC
-// (background bitmap, close box, text). The window's own DC, the memory DC and the bitmap live
-// until WM_DESTROY frees them: when the slide out reaches home, or when ClosePopup destroys
-// the window early (a new popup, quit). The PopupState record keeps the last handle, dead or
-// alive; LastTaskbar keeps the last answer of the taskbar query for every later popup.
+// (background bitmap, close box, text; the text's font lives only while it is drawn). The
+// window's own DC, the memory DC and the bitmap live until WM_DESTROY frees them: when the
+// slide out reaches home, or when ClosePopup destroys the window early (a new popup, quit).
+// The PopupState record keeps the last handle, dead or alive; LastTaskbar keeps the last
+// answer of the taskbar query for every later popup.
 #include "notify/notify.h"
 
 #include <shellapi.h>

@@ -5,7 +5,7 @@
 // double-clicks do is the update cycle's to say (src/plugin/update.cpp).
 //
 // Lifetime: the record lives as long as the module, on the player's window thread.
-// AddTrayIcon fills it anew and loads a private copy of icon 105; the shell keeps a copy of
+// AddTrayIcon fills it anew and loads a private copy of IDI_TRAY; the shell keeps a copy of
 // its own, so our handle is destroyed as soon as a later AddTrayIcon has loaded the next one,
 // and by RemoveTrayIcon once the shell has let the icon go.
 #include "notify/notify.h"

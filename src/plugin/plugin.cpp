@@ -55,7 +55,7 @@ std::string UpperHex(unsigned n) {
 
 void QueryHostVersion() {
   HostVersion = host::Version();
-  // "%X.%X%X" of the three parts, written without the runtime's printf (see format/forms.cpp).
+  // "%X.%X%X" of the three parts, written without the runtime's printf (see format/tag_forms.cpp).
   HostVersionText = UpperHex(HostVersion >> 12) + "." + UpperHex((HostVersion >> 8) & 0xF) +
                     UpperHex(HostVersion & 0xFF);
 }
