@@ -18,11 +18,6 @@
 #include "format/tags.h"
 #include "host/host.h"
 
-char* __cdecl ResolveHostTag(char* tag, void* context);
-void __cdecl ReleaseHostTag(char* value, void* context);
-wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void* context);
-void __cdecl ReleaseHostTagW(wchar_t* value, void* context);
-
 namespace {
 
 constexpr int kFormattedBytes = 2096;
@@ -87,6 +82,21 @@ wchar_t* AnswerWide(const wchar_t* name) {
   return Pending->wideValues.front().data();
 }
 
+// The player's callbacks, each keeping its failures inside. Releasing a value does nothing: the
+// values go with the pending call.
+char* __cdecl ResolveHostTag(char* tag, void*) {
+  return Guarded([=] { return tag ? Answer(tag) : nullptr; }, static_cast<char*>(nullptr));
+}
+
+void __cdecl ReleaseHostTag(char*, void*) {}
+
+wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void*) {
+  return Guarded([=] { return tag ? AnswerWide(tag) : nullptr; },
+                 static_cast<wchar_t*>(nullptr));
+}
+
+void __cdecl ReleaseHostTagW(wchar_t*, void*) {}
+
 // The ANSI request: `format` and the answer in the code page, or, with codePageAnswers, our
 // values converted to it.
 std::string FormatAnsi(std::string format, const TagContext& context, bool codePageAnswers) {
@@ -114,19 +124,6 @@ std::string FormatWide(const std::string& format, const TagContext& context) {
 }
 
 }  // namespace
-
-char* __cdecl ResolveHostTag(char* tag, void*) {
-  return Guarded([=] { return tag ? Answer(tag) : nullptr; }, static_cast<char*>(nullptr));
-}
-
-void __cdecl ReleaseHostTag(char*, void*) {}
-
-wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void*) {
-  return Guarded([=] { return tag ? AnswerWide(tag) : nullptr; },
-                 static_cast<wchar_t*>(nullptr));
-}
-
-void __cdecl ReleaseHostTagW(wchar_t*, void*) {}
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
   // A backslash and a small n only: "D:\New Music" keeps its letters.
