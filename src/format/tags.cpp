@@ -20,7 +20,6 @@ constexpr std::size_t kAnswerChars = 2048;
 constexpr int kDateTimeChars = 256;
 // The longest path the system knows; a file name the player leaves unterminated is cut there.
 constexpr std::size_t kFileNameChars = 32767;
-constexpr unsigned kFirstMetadataVersion = 0x2900;  // older players give playback info only
 constexpr int kHertzPerKilohertz = 1000;
 constexpr char kAlbumField[] = "album";
 
@@ -165,7 +164,8 @@ constexpr Tag kTags[] = {
 }  // namespace
 
 TagScope TemplateScope(unsigned hostVersion) {
-  return hostVersion < kFirstMetadataVersion ? kPlaybackInfoTemplates : kMetadataTemplates;
+  return hostVersion < host::kFirstExtendedInfoVersion ? kPlaybackInfoTemplates
+                                                      : kMetadataTemplates;
 }
 
 std::span<const Tag> TagTable() { return kTags; }
