@@ -14,13 +14,12 @@
 #include "config_ui/config_ui.h"
 #include "encoding/encoding.h"
 #include "notify/notify.h"
+#include "version.h"
 
 SettingsRecord Settings;
-std::string IniPath;
 OutputTarget Output;
 unsigned HostVersion = 0;
 std::string HostVersionText;
-bool PollingMode = false;
 WNDPROC PreviousHostProc = nullptr;
 bool HostWindowUnicode = false;
 bool HasQuit = false;
@@ -29,6 +28,10 @@ std::string TemplateText;
 std::string NotPlayingText;
 
 namespace {
+
+constexpr char kPluginDescription[] =
+    "Tunecrier v" TUNECRIER_SHORT_VERSION " [gen_tunecrier.dll]";
+constexpr char kOutputUpdatedMessageName[] = "TunecrierOutputFileUpdated";
 
 int __cdecl Init();
 void __cdecl Config();
@@ -40,6 +43,9 @@ PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Q
 // Whether HostWindowHook is in the player's window procedure chain: from init until quit
 // takes it out, and for good when quit could not.
 bool HookInChain = false;
+
+// The INI file the settings in use came from and the dialog's OK saves to (FindIniPath).
+std::string IniPath;
 
 // Hexadecimal as "%X" writes it.
 std::string UpperHex(unsigned n) {
@@ -104,6 +110,9 @@ std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
   return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
+// Players that do not notify are polled.
+bool Polled() { return HostVersion < host::kFirstNotifyingVersion; }
+
 void StartPolling() { ArmUpdate(kPollingTimer, Settings.PollingInterval * 1000); }
 
 int __cdecl Init() {
@@ -124,9 +133,8 @@ int __cdecl Init() {
     ReadTexts();
     if (Settings.InitializeOutput) TruncateOutput(Output);
     OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
-    PollingMode = HostVersion < kFirstNotifyingVersion;
     if (Settings.PopupEnabled) AddTrayIcon(Settings.TextEncoding);
-    if (PollingMode) StartPolling();
+    if (Polled()) StartPolling();
   });
   return 0;
 }
@@ -147,12 +155,11 @@ void __cdecl Config() {
       CurrentTitle.clear();
       LastTitle.clear();
       OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
-      PollingMode = HostVersion < kFirstNotifyingVersion;
       if (Settings.PopupEnabled)
         AddTrayIcon(Settings.TextEncoding);
       else
         RemoveTrayIcon();
-      if (PollingMode) {
+      if (Polled()) {
         KillArmedUpdates();
         StartPolling();
       } else {
