@@ -88,16 +88,6 @@ WNDPROC SetHostProc(WNDPROC procedure) {
                                        : SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, value));
 }
 
-// A reference on this module, so that the player's FreeLibrary cannot unmap it; `flags` may
-// add GET_MODULE_HANDLE_EX_FLAG_PIN to keep it for the life of the process. Null on failure.
-HMODULE HoldModule(DWORD flags) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
-                          reinterpret_cast<LPCSTR>(&HostWindowHook), &module))
-    return nullptr;
-  return module;
-}
-
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
   TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
