@@ -71,30 +71,30 @@ std::string ExtendedInfo(const TagInputs& in, const char* field) {
   return CodePageToUtf8(AnsiExtendedInfo(Utf8ToCodePage(in.file), field));
 }
 
-std::string TimeText(Encoding encoding) {
+// The system's time and date formatters, which take the same arguments.
+using ClockFormatA = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
+using ClockFormatW = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+
+// The time or date now, as the user's locale writes it in `flags`' form.
+std::string ClockText(ClockFormatA ansi, ClockFormatW wide, DWORD flags, Encoding encoding) {
   if (IsUnicode(encoding)) {
     wchar_t text[kDateTimeChars];
-    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+    if (wide(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
       return std::string();
     return FromWide(BoundedWide(text, kDateTimeChars), encoding);
   }
   char text[kDateTimeChars];
-  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+  if (ansi(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
     return std::string();
   return Bounded(text, sizeof text);
 }
 
+std::string TimeText(Encoding encoding) {
+  return ClockText(GetTimeFormatA, GetTimeFormatW, 0, encoding);
+}
+
 std::string DateText(DWORD form, Encoding encoding) {
-  if (IsUnicode(encoding)) {
-    wchar_t text[kDateTimeChars];
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
-      return std::string();
-    return FromWide(BoundedWide(text, kDateTimeChars), encoding);
-  }
-  char text[kDateTimeChars];
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
-    return std::string();
-  return Bounded(text, sizeof text);
+  return ClockText(GetDateFormatA, GetDateFormatW, form, encoding);
 }
 
 // Scopes of the rows: known everywhere, or file metadata that only players from 2.9 give.
