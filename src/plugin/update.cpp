@@ -30,7 +30,6 @@ bool NotPlayingWritten = false;
 namespace {
 
 constexpr int kTitleChars = 2048;
-constexpr UINT_PTR kBroadcastWindow = 0xFFFF;  // HWND_BROADCAST: every top-level window
 // " - " becomes a blank, a bullet and a blank: the code page's bullet byte (Windows-1252), or
 // U+2022 in UTF-8.
 constexpr char kBulletSeparator[] = " \x95 ";
@@ -111,7 +110,7 @@ void Announce() {
   std::string output = ExpandTemplate(TemplateText, tags);
   if (!Output.path.empty()) {
     WriteOutput(Output, output);
-    SendNotifyMessageA(reinterpret_cast<HWND>(kBroadcastWindow), OutputUpdatedMessage, 0, 0);
+    SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
   }
 }
 
