@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "base/guarded.h"
+#include "base/handle.h"
 #include "encoding/encoding.h"
 #include "host/host.h"
 #include "host/module.h"
@@ -211,12 +212,11 @@ void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsi
         SpeechJob{std::move(wide), classId, pauseHost, changeVolume, level});
     HMODULE module = HoldModule(0);  // the worker's reference
     if (!module) return;
-    HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);
-    if (!worker) {
+    ScopedHandle worker(CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr));
+    if (!worker.ok()) {
       FreeLibrary(module);
       return;
     }
     job.release();  // the worker's now
-    CloseHandle(worker);
   });
 }
