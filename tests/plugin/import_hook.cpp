@@ -189,6 +189,7 @@ BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
   return FlushFileBuffers(file);
 }
 
+// The DLL's memory is freed by its own free: this program's malloc is the same msvcrt.dll's.
 void* __cdecl RecMalloc(size_t size) {
   {
     Locked locked;
