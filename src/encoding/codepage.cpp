@@ -37,24 +37,18 @@ std::string WideToCodePage(std::wstring_view wide) {
   return text;
 }
 
-std::wstring Utf8ToWide(std::string_view utf8) { return Utf8ToUtf16(utf8); }
-
-std::string WideToUtf8(std::wstring_view wide) { return Utf16ToUtf8(wide); }
-
-std::string DecodeCodePage(std::string_view bytes) { return CodePageToUtf8(bytes); }
-
 }  // namespace
 
-std::string CodePageToUtf8(std::string_view text) { return WideToUtf8(CodePageToWide(text)); }
+std::string CodePageToUtf8(std::string_view text) { return Utf16ToUtf8(CodePageToWide(text)); }
 
-std::string Utf8ToCodePage(std::string_view utf8) { return WideToCodePage(Utf8ToWide(utf8)); }
+std::string Utf8ToCodePage(std::string_view utf8) { return WideToCodePage(Utf8ToUtf16(utf8)); }
 
 std::wstring WideText(std::string_view text, Encoding encoding) {
-  return IsUnicode(encoding) ? Utf8ToWide(text) : CodePageToWide(text);
+  return IsUnicode(encoding) ? Utf8ToUtf16(text) : CodePageToWide(text);
 }
 
 std::string FromWide(std::wstring_view wide, Encoding encoding) {
-  return IsUnicode(encoding) ? WideToUtf8(wide) : WideToCodePage(wide);
+  return IsUnicode(encoding) ? Utf16ToUtf8(wide) : WideToCodePage(wide);
 }
 
 std::string FromCodePage(std::string_view text, Encoding encoding) {
@@ -62,5 +56,5 @@ std::string FromCodePage(std::string_view text, Encoding encoding) {
 }
 
 std::string DecodeFile(std::string_view bytes, Encoding encoding) {
-  return IsUnicode(encoding) ? DecodeFileText(bytes, DecodeCodePage) : std::string(bytes);
+  return IsUnicode(encoding) ? DecodeFileText(bytes, CodePageToUtf8) : std::string(bytes);
 }

@@ -1,8 +1,8 @@
 // Formatting through the player's own title formatter, with our resolvers answering the
-// player's questions about our tag names from the tag table: request 297 with ResolveHostTag in
-// the code page, and, with the Unicode encodings, request 298 with ResolveHostTagW in UTF-16.
-// A player that predates 298 or writes nothing for it gets 297, with every text converted
-// between UTF-8 and the code page on the way.
+// player's questions about our tag names from the tag table: host::FormatTitle with
+// ResolveHostTag in the code page, and, with the Unicode encodings, host::FormatTitleWide with
+// ResolveHostTagW in UTF-16. A player that predates the wide request or writes nothing for it
+// is asked the ANSI way, with every text converted between UTF-8 and the code page on the way.
 //
 // Lifetime of answers: the player may hold every value we hand it until the request returns.
 // The values are kept in storage owned by the pending FormatWithHost call and freed when it
@@ -18,11 +18,6 @@
 #include "format/tags.h"
 #include "host/host.h"
 
-char* __cdecl ResolveHostTag(char* tag, void* context);
-void __cdecl ReleaseHostTag(char* value, void* context);
-wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void* context);
-void __cdecl ReleaseHostTagW(wchar_t* value, void* context);
-
 namespace {
 
 constexpr int kFormattedBytes = 2096;
@@ -37,7 +32,7 @@ constexpr int kWithoutExtendedInfo = 0;
 // has handed out, in containers where adding one never moves the others.
 struct PendingFormat {
   const TagContext& context;
-  bool codePageAnswers;  // the values are UTF-8 and the player asked through 297
+  bool codePageAnswers;  // the values are UTF-8 and the player asked the ANSI way
   std::deque<std::string> values;
   std::forward_list<std::wstring> wideValues;
 };
@@ -87,8 +82,23 @@ wchar_t* AnswerWide(const wchar_t* name) {
   return Pending->wideValues.front().data();
 }
 
-// Request 297: `format` and the answer in the code page, or, with codePageAnswers, our values
-// converted to it.
+// The player's callbacks, each keeping its failures inside. Releasing a value does nothing: the
+// values go with the pending call.
+char* __cdecl ResolveHostTag(char* tag, void*) {
+  return Guarded([=] { return tag ? Answer(tag) : nullptr; }, static_cast<char*>(nullptr));
+}
+
+void __cdecl ReleaseHostTag(char*, void*) {}
+
+wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void*) {
+  return Guarded([=] { return tag ? AnswerWide(tag) : nullptr; },
+                 static_cast<wchar_t*>(nullptr));
+}
+
+void __cdecl ReleaseHostTagW(wchar_t*, void*) {}
+
+// The ANSI request: `format` and the answer in the code page, or, with codePageAnswers, our
+// values converted to it.
 std::string FormatAnsi(std::string format, const TagContext& context, bool codePageAnswers) {
   // Zeroed whole, so that a text the player leaves unterminated still ends in the buffer.
   char out[kFormattedBytes] = {};
@@ -100,7 +110,7 @@ std::string FormatAnsi(std::string format, const TagContext& context, bool codeP
   return std::string(out, strnlen(out, sizeof out));
 }
 
-// Request 298: `format` and the answer in UTF-8; empty when the player writes nothing.
+// The wide request: `format` and the answer in UTF-8; empty when the player writes nothing.
 std::string FormatWide(const std::string& format, const TagContext& context) {
   const std::wstring wideFormat = WideText(format, Encoding::kUtf8);
   wchar_t out[kFormattedChars] = {};
@@ -114,19 +124,6 @@ std::string FormatWide(const std::string& format, const TagContext& context) {
 }
 
 }  // namespace
-
-char* __cdecl ResolveHostTag(char* tag, void*) {
-  return Guarded([=] { return tag ? Answer(tag) : nullptr; }, static_cast<char*>(nullptr));
-}
-
-void __cdecl ReleaseHostTag(char*, void*) {}
-
-wchar_t* __cdecl ResolveHostTagW(const wchar_t* tag, void*) {
-  return Guarded([=] { return tag ? AnswerWide(tag) : nullptr; },
-                 static_cast<wchar_t*>(nullptr));
-}
-
-void __cdecl ReleaseHostTagW(wchar_t*, void*) {}
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
   // A backslash and a small n only: "D:\New Music" keeps its letters.

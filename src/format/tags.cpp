@@ -20,7 +20,6 @@ constexpr std::size_t kAnswerChars = 2048;
 constexpr int kDateTimeChars = 256;
 // The longest path the system knows; a file name the player leaves unterminated is cut there.
 constexpr std::size_t kFileNameChars = 32767;
-constexpr unsigned kFirstMetadataVersion = 0x2900;  // older players give playback info only
 constexpr int kHertzPerKilohertz = 1000;
 constexpr char kAlbumField[] = "album";
 
@@ -35,12 +34,12 @@ std::wstring BoundedWide(const wchar_t* text, std::size_t size) {
 // Numbers wrap at 32 bits as the player's own do, instead of overflowing.
 int Wrapped(long long value) { return static_cast<int>(static_cast<unsigned>(value)); }
 
-// "album" and every leading part of it (the empty name included) go as request 290: a prefix
-// is what FindNoCase finds at the very start.
+// "album" and every leading part of it (the empty name included) go as the album request: a
+// prefix is what FindNoCase finds at the very start.
 bool IsAlbumRequest(const char* field) { return FindNoCase(kAlbumField, field) == kAlbumField; }
 
-// One metadata field of a file, as the player answers it in the code page (request 290 for
-// "album", 296 for the others).
+// One metadata field of a file, as the player answers it in the code page (host::ExtendedInfo:
+// the album request for "album", the general one for every other field).
 std::string AnsiExtendedInfo(const std::string& fileName, const char* field) {
   // Zeroed whole, so that an answer the player leaves unterminated still ends in the buffer.
   char answer[kAnswerBytes] = {};
@@ -49,8 +48,8 @@ std::string AnsiExtendedInfo(const std::string& fileName, const char* field) {
   return Bounded(answer, sizeof answer);
 }
 
-// The same through the wide requests (3026 for "album", 3027 for the others); empty when the
-// player writes nothing.
+// The same through the wide requests (host::ExtendedInfoWide); empty when the player writes
+// nothing.
 std::string WideExtendedInfo(const std::string& fileName, const char* field) {
   const std::wstring wideFile = WideText(fileName, Encoding::kUtf8);
   const std::wstring wideField = WideText(field, Encoding::kUtf8);
@@ -72,30 +71,30 @@ std::string ExtendedInfo(const TagInputs& in, const char* field) {
   return CodePageToUtf8(AnsiExtendedInfo(Utf8ToCodePage(in.file), field));
 }
 
-std::string TimeText(Encoding encoding) {
+// The system's time and date formatters, which take the same arguments.
+using ClockFormatA = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
+using ClockFormatW = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+
+// The time or date now, as the user's locale writes it in `flags`' form.
+std::string ClockText(ClockFormatA ansi, ClockFormatW wide, DWORD flags, Encoding encoding) {
   if (IsUnicode(encoding)) {
     wchar_t text[kDateTimeChars];
-    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+    if (wide(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
       return std::string();
     return FromWide(BoundedWide(text, kDateTimeChars), encoding);
   }
   char text[kDateTimeChars];
-  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, kDateTimeChars) <= 0)
+  if (ansi(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
     return std::string();
   return Bounded(text, sizeof text);
 }
 
+std::string TimeText(Encoding encoding) {
+  return ClockText(GetTimeFormatA, GetTimeFormatW, 0, encoding);
+}
+
 std::string DateText(DWORD form, Encoding encoding) {
-  if (IsUnicode(encoding)) {
-    wchar_t text[kDateTimeChars];
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
-      return std::string();
-    return FromWide(BoundedWide(text, kDateTimeChars), encoding);
-  }
-  char text[kDateTimeChars];
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, form, nullptr, nullptr, text, kDateTimeChars) <= 0)
-    return std::string();
-  return Bounded(text, sizeof text);
+  return ClockText(GetDateFormatA, GetDateFormatW, form, encoding);
 }
 
 // Scopes of the rows: known everywhere, or file metadata that only players from 2.9 give.
@@ -165,7 +164,8 @@ constexpr Tag kTags[] = {
 }  // namespace
 
 TagScope TemplateScope(unsigned hostVersion) {
-  return hostVersion < kFirstMetadataVersion ? kPlaybackInfoTemplates : kMetadataTemplates;
+  return hostVersion < host::kFirstExtendedInfoVersion ? kPlaybackInfoTemplates
+                                                      : kMetadataTemplates;
 }
 
 std::span<const Tag> TagTable() { return kTags; }

@@ -86,6 +86,12 @@ constexpr int kUnknownLength = -1;
 
 // The first players that answer kIniDirectory; older ones are not asked.
 constexpr unsigned kFirstIniDirectoryVersion = 0x2900;
+// The first players that answer kExtendedInfo and kExtendedInfoAlbum; older ones give playback
+// information only.
+constexpr unsigned kFirstExtendedInfoVersion = 0x2900;
+// The first players that send kPlayingNotification and answer kFormatTitle; older ones are
+// polled, and their announcements go through the plug-in's own expander.
+constexpr unsigned kFirstNotifyingVersion = 0x5000;
 
 // Request 290/296: one metadata field of a file. Four 32-bit fields on the player's side.
 struct ExtendedInfoRequest {

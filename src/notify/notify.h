@@ -12,8 +12,8 @@
 // What the update cycle passes to ShowPopup.
 constexpr char kPopupFontFace[] = "Arial";
 constexpr int kPopupFontPoints = 8;
-constexpr int kPopupFontWeight = 700;
-constexpr UINT kPopupTextFormat = 0x48900;  // word and end ellipsis, no prefix, no clip
+constexpr int kPopupFontWeight = FW_BOLD;
+constexpr UINT kPopupTextFormat = DT_WORD_ELLIPSIS | DT_END_ELLIPSIS | DT_NOPREFIX | DT_NOCLIP;
 
 // Shows text in a new popup for `seconds` once it has slid in; a popup still showing goes at
 // once.

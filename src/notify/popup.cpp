@@ -1,13 +1,14 @@
-// The popup: a borderless, always-on-top tool window made from dialog template 107 that
+// The popup: a borderless, always-on-top tool window made from dialog template IDD_POPUP that
 // slides out from behind the screen edge where the taskbar is, shows its text on a bitmap
 // background for a while and slides back.
 //
 // Lifetime: at most one popup at a time, all on the player's window thread. ShowPopup removes
 // the previous popup at once, makes the window and composes its image in a memory DC
-// (background bitmap, close box, text). The window's own DC, the memory DC and the bitmap live
-// until WM_DESTROY frees them: when the slide out reaches home, or when ClosePopup destroys
-// the window early (a new popup, quit). The PopupState record keeps the last handle, dead or
-// alive; LastTaskbar keeps the last answer of the taskbar query for every later popup.
+// (background bitmap, close box, text; the text's font lives only while it is drawn). The
+// window's own DC, the memory DC and the bitmap live until WM_DESTROY frees them: when the
+// slide out reaches home, or when ClosePopup destroys the window early (a new popup, quit).
+// The PopupState record keeps the last handle, dead or alive; LastTaskbar keeps the last
+// answer of the taskbar query for every later popup.
 #include "notify/notify.h"
 
 #include <shellapi.h>
@@ -88,6 +89,27 @@ class ScopedWindowDc {
   HDC dc_;
 };
 
+// A font made for one drawing and selected into its DC: the DC's earlier font goes back and
+// this one is deleted when the drawing ends, however it ends.
+class ScopedFont {
+ public:
+  ScopedFont(HDC dc, const LOGFONTA& font)
+      : dc_(dc), font_(CreateFontIndirectA(&font)),
+        replaced_(font_ ? SelectObject(dc, font_) : nullptr) {}
+  ~ScopedFont() {
+    if (!font_) return;
+    SelectObject(dc_, replaced_);
+    DeleteObject(font_);
+  }
+  ScopedFont(const ScopedFont&) = delete;
+  ScopedFont& operator=(const ScopedFont&) = delete;
+
+ private:
+  HDC dc_;
+  HFONT font_;
+  HGDIOBJ replaced_;
+};
+
 notify::Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 void DrawCloseBox(HDC dc, bool pushed) {
@@ -150,17 +172,12 @@ void DrawPopupText(const std::string& text, UINT format, const char* face, int p
   font.lfQuality = DRAFT_QUALITY;
   font.lfPitchAndFamily = kTextPitchAndFamily;
   lstrcpynA(font.lfFaceName, face ? face : "", sizeof font.lfFaceName);
-  HFONT made = CreateFontIndirectA(&font);
-  HGDIOBJ replaced = made ? SelectObject(dc, made) : nullptr;
+  ScopedFont selected(dc, font);
   SetBkMode(dc, TRANSPARENT);
   if (IsUnicode(encoding))
     DrawTextW(dc, WideText(text, encoding).c_str(), kWholeText, &rect, format);
   else
     DrawTextA(dc, text.c_str(), kWholeText, &rect, format);
-  if (made) {
-    SelectObject(dc, replaced);
-    DeleteObject(made);
-  }
 }
 
 void OnPaint(HWND window) {

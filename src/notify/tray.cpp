@@ -5,7 +5,7 @@
 // double-clicks do is the update cycle's to say (src/plugin/update.cpp).
 //
 // Lifetime: the record lives as long as the module, on the player's window thread.
-// AddTrayIcon fills it anew and loads a private copy of icon 105; the shell keeps a copy of
+// AddTrayIcon fills it anew and loads a private copy of IDI_TRAY; the shell keeps a copy of
 // its own, so our handle is destroyed as soon as a later AddTrayIcon has loaded the next one,
 // and by RemoveTrayIcon once the shell has let the icon go.
 #include "notify/notify.h"
@@ -14,6 +14,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "base/product.h"
 #include "encoding/encoding.h"
@@ -89,6 +90,8 @@ bool IsTaskbarCreatedMessage(UINT message) {
 
 void AddTrayIcon(Encoding encoding) {
   TaskbarCreatedMessage = RegisterWindowMessageA(kTaskbarCreatedName);
+  // Made before the record changes: should it fail, the earlier icon's handle is still held.
+  std::wstring wideTip = WideText(kProductName, encoding);
   HICON earlier = TrayRecord.hIcon;
   TrayRecord = EmptyRecord();
   TrayRecord.hWnd = HostWindow();
@@ -96,7 +99,7 @@ void AddTrayIcon(Encoding encoding) {
   TrayRecord.uFlags = kAddFlags;
   TrayRecord.uCallbackMessage = kTrayCallbackMessage;
   CopyTip(kProductName);
-  WideTip = WideText(kProductName, encoding);
+  WideTip = std::move(wideTip);
   TrayRecord.hIcon = static_cast<HICON>(LoadImageA(PluginModule(), MAKEINTRESOURCEA(IDI_TRAY),
                                                    IMAGE_ICON, kTrayIconPixels, kTrayIconPixels,
                                                    LR_DEFAULTCOLOR));

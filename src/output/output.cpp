@@ -6,7 +6,7 @@
 // grows; a prepend maps the whole file and moves the old content once, inside the view, and
 // nothing is read into memory. Sizes and offsets are 64-bit throughout. A file or a result
 // that cannot be handled drops the step and leaves the file's length and bytes as they were.
-// Handles are owned by the small holders below and closed before each call returns. What
+// Handles and the view are owned by small holders and closed before each call returns. What
 // goes in with each text encoding, and where, is decided in encoded.cpp; only a prepend in a
 // Unicode encoding reads the file's first bytes first, to keep a mark there in front.
 #include "output/output.h"
@@ -16,42 +16,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/handle.h"
 #include "output/encoded.h"
 
 namespace {
 
 // Longest file the writer makes: lengths and offsets go to the system as signed 64-bit values.
 constexpr std::uint64_t kLongestFile = std::numeric_limits<LONGLONG>::max();
-
-class File {
- public:
-  explicit File(HANDLE h) : h_(h) {}
-  ~File() {
-    if (ok()) CloseHandle(h_);
-  }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
-class Mapping {
- public:
-  explicit Mapping(HANDLE h) : h_(h) {}
-  ~Mapping() {
-    if (ok()) CloseHandle(h_);
-  }
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-  bool ok() const { return h_ != nullptr; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
 
 class View {
  public:
@@ -105,8 +76,8 @@ void InsertIntoFile(HANDLE file, std::uint64_t oldLength, std::uint64_t at,
   bool placed = false;
   {
     // Creating the mapping grows the file to its new length.
-    Mapping mapping(CreateFileMappingA(file, nullptr, PAGE_READWRITE, High(newLength),
-                                       Low(newLength), nullptr));
+    ScopedHandle mapping(CreateFileMappingA(file, nullptr, PAGE_READWRITE, High(newLength),
+                                            Low(newLength), nullptr));
     if (mapping.ok()) {
       View view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, High(stretch.offset),
                               Low(stretch.offset), static_cast<SIZE_T>(stretch.length)));
@@ -137,8 +108,8 @@ std::string FileHead(HANDLE file) {
 std::string ReadTextFile(const std::string& path) {
   std::string text;
   if (path.empty()) return text;
-  File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return text;
   std::uint64_t length = 0;
   // One read takes the whole file: a file longer than one read can take is unreadable too.
@@ -158,9 +129,10 @@ std::string ReadTextFile(const std::string& path) {
 void WriteOutput(const OutputTarget& target, const std::string& text) {
   if (target.path.empty()) return;
   const std::uint16_t mode = target.mode;
-  File file(CreateFileA(target.path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                        nullptr, mode == kOverwrite ? CREATE_ALWAYS : OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileA(target.path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ, nullptr,
+                                mode == kOverwrite ? CREATE_ALWAYS : OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return;
 
   std::uint64_t oldLength = 0;
@@ -178,6 +150,6 @@ void WriteOutput(const OutputTarget& target, const std::string& text) {
 
 void TruncateOutput(const OutputTarget& target) {
   if (target.path.empty()) return;
-  File file(CreateFileA(target.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                        TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileA(target.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }

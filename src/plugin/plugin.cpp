@@ -14,13 +14,12 @@
 #include "config_ui/config_ui.h"
 #include "encoding/encoding.h"
 #include "notify/notify.h"
+#include "version.h"
 
 SettingsRecord Settings;
-std::string IniPath;
 OutputTarget Output;
 unsigned HostVersion = 0;
 std::string HostVersionText;
-bool PollingMode = false;
 WNDPROC PreviousHostProc = nullptr;
 bool HostWindowUnicode = false;
 bool HasQuit = false;
@@ -29,6 +28,10 @@ std::string TemplateText;
 std::string NotPlayingText;
 
 namespace {
+
+constexpr char kPluginDescription[] =
+    "Tunecrier v" TUNECRIER_SHORT_VERSION " [gen_tunecrier.dll]";
+constexpr char kOutputUpdatedMessageName[] = "TunecrierOutputFileUpdated";
 
 int __cdecl Init();
 void __cdecl Config();
@@ -40,6 +43,9 @@ PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Q
 // Whether HostWindowHook is in the player's window procedure chain: from init until quit
 // takes it out, and for good when quit could not.
 bool HookInChain = false;
+
+// The INI file the settings in use came from and the dialog's OK saves to (FindIniPath).
+std::string IniPath;
 
 // Hexadecimal as "%X" writes it.
 std::string UpperHex(unsigned n) {
@@ -55,7 +61,7 @@ std::string UpperHex(unsigned n) {
 
 void QueryHostVersion() {
   HostVersion = host::Version();
-  // "%X.%X%X" of the three parts, written without the runtime's printf (see format/forms.cpp).
+  // "%X.%X%X" of the three parts, written without the runtime's printf (see format/tag_forms.cpp).
   HostVersionText = UpperHex(HostVersion >> 12) + "." + UpperHex((HostVersion >> 8) & 0xF) +
                     UpperHex(HostVersion & 0xFF);
 }
@@ -82,16 +88,6 @@ WNDPROC SetHostProc(WNDPROC procedure) {
                                        : SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, value));
 }
 
-// A reference on this module, so that the player's FreeLibrary cannot unmap it; `flags` may
-// add GET_MODULE_HANDLE_EX_FLAG_PIN to keep it for the life of the process. Null on failure.
-HMODULE HoldModule(DWORD flags) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
-                          reinterpret_cast<LPCSTR>(&HostWindowHook), &module))
-    return nullptr;
-  return module;
-}
-
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
   TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
@@ -103,6 +99,9 @@ std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
   if (IsUnicode(from) == IsUnicode(to)) return text;
   return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
+
+// Players that do not notify are polled.
+bool Polled() { return HostVersion < host::kFirstNotifyingVersion; }
 
 void StartPolling() { ArmUpdate(kPollingTimer, Settings.PollingInterval * 1000); }
 
@@ -124,9 +123,8 @@ int __cdecl Init() {
     ReadTexts();
     if (Settings.InitializeOutput) TruncateOutput(Output);
     OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
-    PollingMode = HostVersion < kFirstNotifyingVersion;
     if (Settings.PopupEnabled) AddTrayIcon(Settings.TextEncoding);
-    if (PollingMode) StartPolling();
+    if (Polled()) StartPolling();
   });
   return 0;
 }
@@ -147,12 +145,11 @@ void __cdecl Config() {
       CurrentTitle.clear();
       LastTitle.clear();
       OutputUpdatedMessage = RegisterWindowMessageA(kOutputUpdatedMessageName);
-      PollingMode = HostVersion < kFirstNotifyingVersion;
       if (Settings.PopupEnabled)
         AddTrayIcon(Settings.TextEncoding);
       else
         RemoveTrayIcon();
-      if (PollingMode) {
+      if (Polled()) {
         KillArmedUpdates();
         StartPolling();
       } else {

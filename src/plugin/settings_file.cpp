@@ -1,4 +1,4 @@
-// Where the settings are kept: IniPath, formed at init. The INI file beside the DLL while this
+// Where the settings are kept: the path FindIniPath forms at init. The INI file beside the DLL while this
 // user can write it; else the one in the folder the player keeps its own settings in, which
 // the player names when asked (settings/location.cpp probes and seeds). Nothing is kept here.
 //

@@ -1,6 +1,6 @@
 // The update cycle and the hook on the player's main window.
 //
-// RunUpdate is the one place that notices a new track or a stop and drives every
+// Update is the one place that notices a new track or a stop and drives every
 // announcement: popup and tray tooltip, speech, output file and broadcast, in that order. It
 // runs only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
@@ -30,7 +30,6 @@ bool NotPlayingWritten = false;
 namespace {
 
 constexpr int kTitleChars = 2048;
-constexpr UINT_PTR kBroadcastWindow = 0xFFFF;  // HWND_BROADCAST: every top-level window
 // " - " becomes a blank, a bullet and a blank: the code page's bullet byte (Windows-1252), or
 // U+2022 in UTF-8.
 constexpr char kBulletSeparator[] = " \x95 ";
@@ -41,6 +40,14 @@ constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 
 // The update timers set on the player's window and not killed since, by id.
 std::bitset<kPollingTimer + 1> ArmedUpdates;
+
+static_assert(kFirstRetryTimer == kNotificationTimer + 1 && kPollingTimer == kLastRetryTimer + 1,
+              "a retry arms the id after its own, and the last retry is not the polling timer");
+
+void KillUpdate(UINT_PTR timer) {
+  KillTimer(HostWindow(), timer);
+  ArmedUpdates.reset(timer);
+}
 
 // The window's title in the code page, or through the wide call as UTF-8.
 std::string WindowTitle(HWND window, Encoding encoding) {
@@ -87,8 +94,8 @@ void Announce() {
   if (Settings.PopupEnabled) {
     // The formats are settings, held in the code page as the INI file has them.
     const std::string format = FromCodePage(Settings.PopupFormat, encoding);
-    PopupText = HostVersion < kFirstNotifyingVersion ? ExpandTemplate(format, tags)
-                                                     : FormatWithHost(format, tags);
+    PopupText = HostVersion < host::kFirstNotifyingVersion ? ExpandTemplate(format, tags)
+                                                           : FormatWithHost(format, tags);
     if (Settings.ReplaceHyphens)
       ReplaceAllNoCase(PopupText, " - ",
                        IsUnicode(encoding) ? kBulletSeparatorUtf8 : kBulletSeparator);
@@ -103,7 +110,7 @@ void Announce() {
   std::string output = ExpandTemplate(TemplateText, tags);
   if (!Output.path.empty()) {
     WriteOutput(Output, output);
-    SendNotifyMessageA(reinterpret_cast<HWND>(kBroadcastWindow), OutputUpdatedMessage, 0, 0);
+    SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
   }
 }
 
@@ -169,6 +176,11 @@ bool Hook(UINT message, LPARAM lParam) {
   return true;
 }
 
+// The update timers' procedure.
+void CALLBACK RunUpdate(HWND window, UINT, UINT_PTR timer, DWORD) {
+  Guarded([=] { Update(window, timer); });
+}
+
 }  // namespace
 
 void ArmUpdate(UINT_PTR timer, UINT delayMs) {
@@ -176,18 +188,9 @@ void ArmUpdate(UINT_PTR timer, UINT delayMs) {
   if (SetTimer(HostWindow(), timer, delayMs, RunUpdate) != 0) ArmedUpdates.set(timer);
 }
 
-void KillUpdate(UINT_PTR timer) {
-  KillTimer(HostWindow(), timer);
-  ArmedUpdates.reset(timer);
-}
-
 void KillArmedUpdates() {
   for (UINT_PTR timer = 0; timer < ArmedUpdates.size(); ++timer)
     if (ArmedUpdates.test(timer)) KillUpdate(timer);
-}
-
-void CALLBACK RunUpdate(HWND window, UINT, UINT_PTR timer, DWORD) {
-  Guarded([=] { Update(window, timer); });
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -16,16 +16,17 @@
 
 #include <windows.h>
 
+#include "base/handle.h"
+
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Whether `path` opens so; the handle is closed at once and the error left for the caller.
 bool Opens(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-  HANDLE file = CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+  ScopedHandle file(
+      CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr));
+  return file.ok();
 }
 
 bool Exists(const std::string& path) {

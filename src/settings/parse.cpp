@@ -11,6 +11,8 @@ constexpr unsigned kMinPollingInterval = 2;
 constexpr unsigned kMaxPollingInterval = 30;
 constexpr unsigned kDefaultVolume = 14;
 constexpr unsigned kMaxVolume = 64;
+// Players that format titles, as host::kFirstNotifyingVersion says (this file stays free of the
+// player's header).
 constexpr unsigned kFirstFormattingVersion = 0x5000;
 
 constexpr char kDefaultPopupFormat[] = "%FullTitle%\\nLength: %Length%";

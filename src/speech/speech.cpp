@@ -22,8 +22,10 @@
 #include <utility>
 
 #include "base/guarded.h"
+#include "base/handle.h"
 #include "encoding/encoding.h"
 #include "host/host.h"
+#include "host/module.h"
 #include "speech/volume.h"
 
 // The engine's voice as far as Speak: after IUnknown come the notify-source methods, then the
@@ -182,18 +184,11 @@ void RunSpeechJob(SpeechJob* job) {
   if (owned->ChangeVolume) PutVolumeBack();
 }
 
-HMODULE OwnModule(DWORD flags) {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
-                     reinterpret_cast<LPCWSTR>(&OwnModule), &module);
-  return module;
-}
-
 DWORD WINAPI SpeechWorker(void* job) {
   Guarded([job] { RunSpeechJob(static_cast<SpeechJob*>(job)); });
   // Drops the reference SpeakAsync took for this worker; the module may go with it, so this
   // call never returns into it.
-  FreeLibraryAndExitThread(OwnModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
+  FreeLibraryAndExitThread(HoldModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
 }
 
 }  // namespace
@@ -215,14 +210,13 @@ void SpeakAsync(const std::string& text, bool pauseHost, bool changeVolume, unsi
     if (FAILED(CLSIDFromProgID(kVoiceProgId, &classId))) return;
     auto job = std::make_unique<SpeechJob>(
         SpeechJob{std::move(wide), classId, pauseHost, changeVolume, level});
-    HMODULE module = OwnModule(0);  // the worker's reference
+    HMODULE module = HoldModule(0);  // the worker's reference
     if (!module) return;
-    HANDLE worker = CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr);
-    if (!worker) {
+    ScopedHandle worker(CreateThread(nullptr, 0, SpeechWorker, job.get(), 0, nullptr));
+    if (!worker.ok()) {
       FreeLibrary(module);
       return;
     }
     job.release();  // the worker's now
-    CloseHandle(worker);
   });
 }

@@ -21,9 +21,13 @@ CRITICAL_SECTION* Lock() {
   return &section;
 }
 
+// The DLL's mallocs still to fail (SystemCalls::failAllocationAfter).
+int AllocationsToFail = 0;
+
 void Note(const char* function) {
   EnterCriticalSection(Lock());
   ++Calls.counts[function];
+  if (Calls.failAllocationAfter == function) AllocationsToFail = 1;
   LeaveCriticalSection(Lock());
 }
 
@@ -183,6 +187,19 @@ HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_A
 BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
   Note("FlushFileBuffers");
   return FlushFileBuffers(file);
+}
+
+// The DLL's memory is freed by its own free: this program's malloc is the same msvcrt.dll's.
+void* __cdecl RecMalloc(size_t size) {
+  {
+    Locked locked;
+    if (AllocationsToFail > 0) {
+      --AllocationsToFail;
+      ++Calls.allocationsFailed;
+      return nullptr;
+    }
+  }
+  return malloc(size);
 }
 
 UINT WINAPI RecRegisterWindowMessage(LPCSTR name) {
@@ -436,6 +453,7 @@ const Recorder kRecorders[] = {
     {"user32.dll", "DrawTextA", reinterpret_cast<void*>(RecDrawText)},
     {"user32.dll", "DrawTextW", reinterpret_cast<void*>(RecDrawTextW)},
     {"user32.dll", "TrackMouseEvent", reinterpret_cast<void*>(RecTrackMouseEvent)},
+    {"msvcrt.dll", "malloc", reinterpret_cast<void*>(RecMalloc)},
 };
 
 }  // namespace
@@ -472,6 +490,7 @@ void SystemCalls::Reset() {
   Locked locked;
   for (const ThreadStart& start : threads) CloseHandle(start.waitable);
   *this = SystemCalls();
+  AllocationsToFail = 0;
 }
 
 int SystemCalls::Count(const std::string& function) const {

@@ -184,6 +184,10 @@ struct SystemCalls {
   // The functions whose import the recorders took over at the last InstallRecorders.
   std::set<std::string> hooked;
   bool failThreads = false;                                            // CreateThread fails
+  // Each call of this function (by name, as counted) makes the DLL's next malloc fail, as if
+  // memory ran out just there; allocationsFailed counts the failures.
+  std::string failAllocationAfter;
+  int allocationsFailed = 0;
   int colourPlanes = 0;                                                // GetDeviceCaps override
 
   void Reset();

@@ -545,4 +545,14 @@ TEST_F(PopupResources, TwoHundredPopupsLeaveNoDrawingObjectBehind) {
   EXPECT_EQ(Calls.objectsFreed, Calls.objectsMade);
 }
 
+TEST_F(PopupResources, MemoryRunningOutWhileTheTextIsDrawnLeavesNoFontBehind) {
+  StartPopups({{"TextEncoding", "1"}});
+  Calls.failAllocationAfter = "CreateFontIndirectA";
+  player.Play(0);
+  ASSERT_TRUE(PopupsMade(1));
+  ASSERT_EQ(Calls.allocationsFailed, 1);
+  Stop();
+  EXPECT_TRUE(Calls.liveObjects.empty()) << Calls.liveObjects.size() << " objects left alive";
+}
+
 }  // namespace

@@ -290,6 +290,17 @@ TEST_F(TaskbarRestart, AddsTheIconAgainAndAnnouncesAnew) {
   EXPECT_EQ(player.CountMessages(created), 2) << "the message goes on to the player";
 }
 
+TEST_F(TaskbarRestart, MemoryRunningOutAsTheIconComesBackLeavesNoIconBehind) {
+  StartTray(true, 0x5000, {{"TextEncoding", "1"}});
+  player.Play(0);
+  ASSERT_TRUE(Announced(1));
+  Calls.failAllocationAfter = "RegisterWindowMessageA";
+  SendMessageA(player.window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  ASSERT_EQ(Calls.allocationsFailed, 1);
+  Stop();
+  EXPECT_TRUE(Calls.liveObjects.empty()) << Calls.liveObjects.size() << " objects left alive";
+}
+
 TEST_F(TaskbarRestart, ChangesNothingWithThePopupOff) {
   StartTray(/*popup=*/false);
   player.Play(0);
