@@ -63,6 +63,11 @@ build_win32() {
   cp "$WIN_BIN/gen_tunecrier.dll" "$ROOT/dist/"
 }
 
+# The project's VERSION (CMakeLists.txt), as the last Windows build configured it.
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/win32/CMakeCache.txt"
+}
+
 build_native() {
   say "building the native unit tests"
   cmake --preset native >/dev/null

@@ -137,13 +137,11 @@ void WriteOutput(const OutputTarget& target, const std::string& text) {
 
   std::uint64_t oldLength = 0;
   if (GetFileLength(file.get(), &oldLength)) {
-    if (!IsUnicode(target.encoding)) {
-      InsertIntoFile(file.get(), oldLength, EntryOffset(oldLength, mode), text);
-    } else {
-      const std::string head = mode == kPrepend && oldLength > 0 ? FileHead(file.get()) : "";
-      const EncodedWrite write = PlanWrite(text, target.encoding, mode, oldLength, head);
-      InsertIntoFile(file.get(), oldLength, write.at, write.bytes);
-    }
+    // Only a prepend in a Unicode encoding has a mark to keep in front, so only it reads.
+    const bool readsHead = IsUnicode(target.encoding) && mode == kPrepend && oldLength > 0;
+    const std::string head = readsHead ? FileHead(file.get()) : std::string();
+    const EncodedWrite write = PlanWrite(text, target.encoding, mode, oldLength, head);
+    InsertIntoFile(file.get(), oldLength, write.at, write.bytes);
   }
   if (target.flush) FlushFileBuffers(file.get());
 }

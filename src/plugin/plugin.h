@@ -22,13 +22,6 @@ extern "C" __declspec(dllexport) PluginHeader* __cdecl winampGetGeneralPurposePl
 extern SettingsRecord Settings;
 extern OutputTarget Output;
 
-// The INI file the settings are read from and saved to (settings_file.cpp), chosen at init
-// and checked again at config: `inUse` while
-// this user can write it (empty at init), else ModuleDir + kIniFileName where this user can
-// write that, else the one in the player's settings folder. `hostVersion` says which of the
-// player's requests for that folder it has.
-std::string FindIniPath(unsigned hostVersion, const std::string& inUse);
-
 // Set by QueryHostVersion at init and config: 0x5000 for 5.0, and its display form "5.00".
 extern unsigned HostVersion;
 extern std::string HostVersionText;

@@ -1,6 +1,12 @@
 // Which INI file holds the settings: the one beside the DLL while this user can write it, else
-// the one in the player's settings folder, which starts as a copy of the one beside the DLL.
-// Nothing is kept between calls.
+// the one in the player's settings folder (the player names it when asked), which starts as a
+// copy of the one beside the DLL. Nothing is kept between calls.
+//
+// The choice is made at init. Config checks it again before the dialog opens, but moves only
+// away from a file that can no longer be written (made read-only while the player ran): the
+// new file then starts as a copy of that one, which the running settings came from. Moving
+// back to a file beside the DLL that has become writable would bring back values older than
+// the ones in use.
 //
 // Whether a file can be written is found out by asking the system to open it for writing, as
 // the profile functions will: they rewrite the file in place, so write access to an existing
@@ -17,9 +23,11 @@
 #include <windows.h>
 
 #include "base/handle.h"
+#include "host/host.h"
 
 namespace {
 
+constexpr DWORD kModulePathChars = 512;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Whether `path` opens so; the handle is closed at once and the error left for the caller.
@@ -54,8 +62,7 @@ void Seed(const std::string& from, const std::string& to) {
     SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-}  // namespace
-
+// Whether this user can write the INI file at `path`; changes nothing and leaves nothing.
 bool CanWriteSettings(const std::string& path) {
   std::string file = AsProfileFunctionsFindIt(path);
   if (Opens(file, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) return true;
@@ -68,6 +75,9 @@ bool CanWriteSettings(const std::string& path) {
   return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+// The INI file in `folder` (the player's settings folder) that stands in for `besidePath`: on
+// first use, when the folder has no such file yet, a copy of `besidePath`. `besidePath` itself
+// when `folder` is empty, or has no such file and cannot take one.
 std::string StandInSettings(const std::string& folder, const std::string& besidePath) {
   if (folder.empty()) return besidePath;
   std::string path = folder;
@@ -78,4 +88,71 @@ std::string StandInSettings(const std::string& folder, const std::string& beside
   // save names it when it fails.
   if (Exists(path) || CanWriteSettings(path)) return path;
   return besidePath;
+}
+
+// The INI file beside the DLL: the DLL's folder (up to and including the last backslash) and
+// the file's name.
+std::string BesideIniPath() {
+  char path[kModulePathChars] = {};
+  DWORD length = GetModuleFileNameA(PluginModule(), path, sizeof path);
+  std::string dir(path, length < sizeof path ? length : 0);
+  std::size_t slash = dir.rfind('\\');
+  dir.erase(slash == std::string::npos ? 0 : slash + 1);
+  return dir + kIniFileName;
+}
+
+// `wide` in the ANSI code page, which the profile functions take; empty when a character has
+// no spelling there.
+std::string Ansi(const wchar_t* wide) {
+  // With UTF-8 as the code page every character has one, and the conversion refuses both the
+  // flag and the question.
+  bool utf8 = GetACP() == CP_UTF8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL lossy = FALSE;
+  int bytes = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr,
+                                  utf8 ? nullptr : &lossy);
+  if (bytes <= 1 || lossy) return {};
+  std::string text(static_cast<std::size_t>(bytes), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, wide, -1, text.data(), bytes, nullptr, nullptr) != bytes)
+    return {};
+  text.resize(static_cast<std::size_t>(bytes) - 1);
+  return text;
+}
+
+// A folder as the profile functions can take it: as it is where the code page spells it, else
+// by its short form (a user name in another script), else not at all (empty).
+std::string AnsiFolder(const wchar_t* folder) {
+  std::string path = Ansi(folder);
+  if (!path.empty()) return path;
+  wchar_t shortForm[kModulePathChars] = {};
+  DWORD length = GetShortPathNameW(folder, shortForm, kModulePathChars);
+  if (length == 0 || length >= kModulePathChars) return {};
+  return Ansi(shortForm);
+}
+
+// The player's settings folder, or empty when it cannot say. The wide answer first, where the
+// player may have it: the narrow one of a folder the code page cannot spell is lost already.
+// A player without it answers 0, and the narrow request follows.
+std::string PlayerSettingsFolder(unsigned hostVersion) {
+  if (hostVersion >= host::kFirstWideIniDirectoryVersion) {
+    const wchar_t* wide = host::IniDirectoryWide();
+    if (wide && *wide) {
+      std::string folder = AnsiFolder(wide);
+      if (!folder.empty()) return folder;
+    }
+  }
+  if (hostVersion >= host::kFirstIniDirectoryVersion) {
+    const char* narrow = host::IniDirectory();
+    if (narrow) return narrow;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string FindIniPath(unsigned hostVersion, const std::string& inUse) {
+  if (!inUse.empty() && CanWriteSettings(inUse)) return inUse;
+  std::string beside = BesideIniPath();
+  if (CanWriteSettings(beside)) return beside;
+  return StandInSettings(PlayerSettingsFolder(hostVersion), beside);
 }

@@ -2,7 +2,7 @@
 // its parsing are in parse.h, which the native tests use. The entry keeps the one record in
 // use, loaded from "gen_tunecrier.ini" at init and after the configuration dialog's OK; that
 // dialog writes it back key by key. The file is the one beside the DLL, or, where this user
-// cannot write that one, the one in the player's settings folder (location.cpp); the entry
+// cannot write that one, the one in the player's settings folder (FindIniPath); the entry
 // picks it at init and checks it again at config. Every function here works on its arguments
 // alone. Free of <windows.h>.
 #pragma once
@@ -25,12 +25,8 @@ SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion);
 // file could not be written.
 bool WriteSetting(const std::string& path, const char* key, const std::string& value);
 
-// Whether this user can write the INI file at `path`. Changes nothing and leaves nothing
-// behind (see location.cpp for how it is found out).
-bool CanWriteSettings(const std::string& path);
-
-// The INI file in `folder` (the player's settings folder) that stands in for `besidePath`,
-// the one beside the DLL, when that cannot be written. On first use, when the folder has no
-// such file yet, it starts as a copy of `besidePath`. Answers `besidePath` itself when `folder`
-// is empty, or has no such file and cannot take one.
-std::string StandInSettings(const std::string& folder, const std::string& besidePath);
+// The INI file the settings are read from and saved to. `inUse` (empty at init) while this
+// user can write it; else the one beside the DLL where this user can write that; else the one
+// in the player's settings folder, which starts as a copy of the one beside the DLL (see
+// location.cpp). `hostVersion` says which of the player's requests for that folder it has.
+std::string FindIniPath(unsigned hostVersion, const std::string& inUse);

@@ -370,7 +370,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
   player.version = 0x5000;
   StartWithoutSpeechEngine();
   player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "first"; },
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
                                   "the first announcement"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
@@ -384,7 +384,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
   EXPECT_TRUE(timers[0].set);
   EXPECT_EQ(timers[0].id, 0u);
   EXPECT_EQ(timers[0].period, 10u);
-  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "second"; },
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "second"; },
                                   "the same track announced again from the new template"));
 }
 
@@ -393,7 +393,7 @@ TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
   harness::WriteBytes(Path("new-out.txt"), "old|");
   StartWithoutSpeechEngine();
   player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "entry"; },
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "entry"; },
                                   "the first announcement"));
   EXPECT_TRUE(Configure([&](HWND dialog) {
     SetItemText(dialog, kOutputFile, Path("new-out.txt"));
@@ -401,7 +401,7 @@ TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
     Click(dialog, kOk);
   }));
   EXPECT_TRUE(harness::Eventually(
-      [&] { return harness::ReadBytes(Path("new-out.txt")) == "old|entry"; },
+      [&] { return sim::ReadAll(Path("new-out.txt")) == "old|entry"; },
       "the announcement appended to the new output file"));
 }
 
@@ -411,7 +411,7 @@ TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
   player.version = 0x2900;
   StartWithoutSpeechEngine();
   player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "first"; },
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
                                   "the first polled announcement"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
@@ -427,7 +427,7 @@ TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
   EXPECT_TRUE(timers[1].set);
   EXPECT_EQ(timers[1].id, 11u);
   EXPECT_EQ(timers[1].period, 2000u);
-  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "second"; },
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "second"; },
                                   "the next tick announcing the same track again"));
 }
 
@@ -439,7 +439,7 @@ TEST_F(ConfigDialogOk, SwitchedOffStopsPollingAfterAOneShotUpdate) {
   StartWithoutSpeechEngine();
   player.Play(0);
   SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
-  ASSERT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "first"; },
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
                                   "the announcement of the one-shot update"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
@@ -485,12 +485,12 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     SCOPED_TRACE(c.how);
     DeleteFileA(Path("out.txt").c_str());
     WriteEnabledIni("first", "", {{"PopupEnabled", "1"}, {"Volume", "20"}});
-    std::string ini = harness::ReadBytes(IniPath());
+    std::string ini = sim::ReadAll(IniPath());
     player.version = 0x5000;
     StartWithoutSpeechEngine();
     player.Play(0);
     ASSERT_TRUE(harness::Eventually(
-        [&] { return harness::ReadBytes(Path("out.txt")) == "first"; }, "the first announcement"));
+        [&] { return sim::ReadAll(Path("out.txt")) == "first"; }, "the first announcement"));
     Forget();
     EXPECT_TRUE(Configure([&](HWND dialog) {
       SetItemText(dialog, kTemplateFile, "C:\\elsewhere.txt");
@@ -499,7 +499,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
       c.end(dialog);
     }));
     EXPECT_TRUE(Calls.profileWrites.empty()) << Calls.profileWrites.size() << " writes";
-    EXPECT_EQ(harness::ReadBytes(IniPath()), ini);
+    EXPECT_EQ(sim::ReadAll(IniPath()), ini);
     EXPECT_TRUE(Calls.TimersOn(player.window()).empty()) << "no update timer set or killed";
     EXPECT_TRUE(Calls.tray.empty()) << "the tray icon stays";
     EXPECT_TRUE(harness::FilesOpenedBut(IniPath()).empty()) << "no file read again";

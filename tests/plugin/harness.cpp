@@ -41,20 +41,6 @@ std::string ExeDir() {
   return dir.substr(0, dir.rfind('\\') + 1);
 }
 
-std::string ReadBytes(const std::string& path) {
-  std::string bytes;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  DWORD size = GetFileSize(file, nullptr);
-  bytes.resize(size);
-  DWORD read = 0;
-  if (size) ReadFile(file, bytes.data(), size, &read, nullptr);
-  bytes.resize(read);
-  CloseHandle(file);
-  return bytes;
-}
-
 void WriteBytes(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << path;
@@ -84,7 +70,7 @@ std::string Shown(const std::string& bytes) {
 
 ::testing::AssertionResult FileHolds(const std::string& path, const std::string& expected) {
   if (!FileExists(path)) return ::testing::AssertionFailure() << path << " does not exist";
-  std::string seen = ReadBytes(path);
+  std::string seen = sim::ReadAll(path);
   if (seen == expected) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << path << " holds " << Shown(seen) << ", expected "
                                        << Shown(expected);
@@ -92,7 +78,7 @@ std::string Shown(const std::string& bytes) {
 
 ::testing::AssertionResult FileMissing(const std::string& path) {
   if (!FileExists(path)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << path << " exists, holding " << Shown(ReadBytes(path));
+  return ::testing::AssertionFailure() << path << " exists, holding " << Shown(sim::ReadAll(path));
 }
 
 std::vector<std::string> FilesOpenedBut(const std::string& iniPath) {

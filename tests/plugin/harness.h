@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "files.h"
 #include "import_hook.h"
 #include "player.h"
 
@@ -20,7 +21,6 @@ namespace harness {
 using Keys = std::vector<std::pair<std::string, std::string>>;
 
 std::string ExeDir();                     // with a trailing backslash
-std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 // Bytes shown so that zero bytes and line breaks can be read in a failure message.

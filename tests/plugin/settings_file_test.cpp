@@ -102,7 +102,7 @@ TEST_F(SettingsFileTest, AnIniBesideTheDllIsWhereThePlayersFileStartsOnce) {
   WriteEnabledIni("seeded", "", {{"PollingInterval", "7"}});
   StartWith({IniPath()});
   player.Play(0);
-  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "seeded"; },
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "seeded"; },
                                   "the announcement by the settings copied"));
   EXPECT_EQ(StoredValue(PlayerIni(), "PollingInterval"), "7") << "a key the dialog never writes";
   Stop();
@@ -110,7 +110,7 @@ TEST_F(SettingsFileTest, AnIniBesideTheDllIsWhereThePlayersFileStartsOnce) {
   harness::WriteBytes(Path("out.txt"), "");
   StartWith({IniPath()});
   player.Play(0);
-  EXPECT_TRUE(harness::Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "seeded"; },
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "seeded"; },
                                   "the announcement by the player's file"));
 }
 

@@ -250,7 +250,7 @@ class SpeechTest : public harness::PluginTest {
   // was started before its output was written.
   ::testing::AssertionResult Announced(int count) {
     std::string expected(static_cast<std::size_t>(count), '+');
-    if (sim::PumpUntil([&] { return harness::ReadBytes(Path("out.txt")) == expected; },
+    if (sim::PumpUntil([&] { return sim::ReadAll(Path("out.txt")) == expected; },
                        kWorkerLimitMs))
       return ::testing::AssertionSuccess();
     return FileHolds(Path("out.txt"), expected) << " (one + per announcement)";

@@ -48,7 +48,7 @@ class TemplateTest : public PluginTest {
     if (player.version < 0x5000)
       SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
     bool written = sim::PumpUntil([&] { return harness::FileExists(out); }, 60000);
-    *seen = harness::ReadBytes(out);
+    *seen = sim::ReadAll(out);
     Stop();
     return written;
   }

@@ -67,7 +67,7 @@ class TrayTest : public harness::PluginTest {
   }
 
   ::testing::AssertionResult Announced(int times) {
-    return Eventually([&] { return harness::ReadBytes(Path("out.txt")) == std::string(times, 'x'); },
+    return Eventually([&] { return sim::ReadAll(Path("out.txt")) == std::string(times, 'x'); },
                       "out.txt holds " + std::to_string(times) + " announcements");
   }
 
@@ -160,7 +160,7 @@ TEST_F(TrayTooltip, ReadsTunecrierOnceStoppedAlsoWithThePopupOff) {
     player.Play(0);
     ASSERT_TRUE(Announced(1));
     player.Stop();
-    ASSERT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "xstopped"; },
+    ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "xstopped"; },
                            "the stop is handled"));
     std::vector<TrayCall> modifies = TrayCalls(NIM_MODIFY);
     ASSERT_FALSE(modifies.empty());
@@ -196,7 +196,7 @@ TEST_F(TrayDoubleClick, LeftShowsTheLastPopupOnlyWithATrackAndText) {
   EXPECT_EQ(Calls.dialogsMade.size(), 3u) << "not while stopped";
 
   player.Stop();
-  ASSERT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == "xstopped"; },
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "xstopped"; },
                          "the stop is handled"));
   player.playState = sim::kPlaying;  // loaded again, before the next poll announces it
   EXPECT_EQ(TrayEvent(WM_LBUTTONDBLCLK), 1);

@@ -77,7 +77,7 @@ class UnicodeTest : public harness::PluginTest {
     player.Play(0);
     if (player.version < 0x5000)
       SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
-    if (Eventually([&] { return harness::ReadBytes(Path("out.txt")) == bytes; }, "the output"))
+    if (Eventually([&] { return sim::ReadAll(Path("out.txt")) == bytes; }, "the output"))
       return ::testing::AssertionSuccess();
     return FileHolds(Path("out.txt"), bytes);
   }
@@ -127,7 +127,7 @@ TEST_F(UnicodeTest, TitlesCompareWideWithoutRegardToCase) {
   player.SetTitle("1. Beyoncé - Other - Winamp");
   SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   const std::string twice = kExpanded + Expanded("Beyoncé - Other");
-  EXPECT_TRUE(Eventually([&] { return harness::ReadBytes(Path("out.txt")) == twice; },
+  EXPECT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == twice; },
                          "the new title announced, the change of case not"));
 }
 
@@ -146,7 +146,7 @@ TEST_F(UnicodeTest, AUnicodeWindowsTitleReachesTheFileAndTheTooltip) {
   }));
   wide.Play(0);
   EXPECT_TRUE(Eventually(
-      [&] { return harness::ReadBytes(Path("out.txt")) == kArtist + " - " + track.title; },
+      [&] { return sim::ReadAll(Path("out.txt")) == kArtist + " - " + track.title; },
       "the song title in the output file"));
   ASSERT_FALSE(Calls.tray.empty());
   const NOTIFYICONDATAW& record = Calls.tray.back().wideRecord;

@@ -36,9 +36,9 @@ class UpdateTest : public PluginTest {
                           std::to_string(Updates()) + ")");
   }
   ::testing::AssertionResult Written(const std::string& expected) {
-    return Eventually([&] { return harness::ReadBytes(Path("out.txt")) == expected; },
+    return Eventually([&] { return sim::ReadAll(Path("out.txt")) == expected; },
                       "out.txt holding " + harness::Shown(expected) + "; it holds " +
-                          harness::Shown(harness::ReadBytes(Path("out.txt"))));
+                          harness::Shown(sim::ReadAll(Path("out.txt"))));
   }
 
   // Appends "%FullTitle%;" for each announcement and "NP;" for each stop.
