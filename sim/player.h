@@ -90,6 +90,10 @@ class Player {
   // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
   // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
   std::wstring iniDirectory;
+  // Someone answering before the player does: a fork of it, or another plug-in that subclassed
+  // its window first. Asked for every request; when it returns true, `answer` stands and the
+  // player does not see the request.
+  std::function<bool(WPARAM argument, LPARAM code, LRESULT* answer)> answersFirst;
 
   // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
   void Play(int index);
