@@ -64,10 +64,15 @@ const T& Pick(const std::vector<T>& from) { return from[Below(static_cast<int>(f
 }
 
 LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* crash) {
-  char what[96];
-  std::snprintf(what, sizeof what, "crash: exception 0x%08lX at %p",
-                static_cast<unsigned long>(crash->ExceptionRecord->ExceptionCode),
-                crash->ExceptionRecord->ExceptionAddress);
+  char module[MAX_PATH] = "?", what[MAX_PATH + 96];
+  HMODULE in = nullptr;
+  void* address = crash->ExceptionRecord->ExceptionAddress;
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         static_cast<LPCSTR>(address), &in))
+    GetModuleFileNameA(in, module, sizeof module);
+  std::snprintf(what, sizeof what, "crash: exception 0x%08lX at %p (%s+0x%lX)",
+                static_cast<unsigned long>(crash->ExceptionRecord->ExceptionCode), address, module,
+                static_cast<unsigned long>(static_cast<char*>(address) - reinterpret_cast<char*>(in)));
   Fail(what);
 }
 
