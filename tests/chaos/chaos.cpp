@@ -15,6 +15,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <csignal>
+#include <exception>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,12 +90,70 @@ ULONGLONG ThreadCpu(HANDLE thread) {
   return value(kernel) + value(user);
 }
 
+volatile bool Pumping = false;   // in the step's own messages, or in the plug-in's after it
+
+std::string CodeAt(DWORD address) {
+  char module[MAX_PATH] = "?";
+  HMODULE in = nullptr;
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(address), &in))
+    GetModuleFileNameA(in, module, sizeof module);
+  const char* name = std::strrchr(module, '\\');
+  char text[MAX_PATH + 16];
+  std::snprintf(text, sizeof text, "%s+0x%lX", name ? name + 1 : module,
+                static_cast<unsigned long>(address - reinterpret_cast<DWORD>(in)));
+  return text;
+}
+
+// Where a thread is: its instruction pointer and the return addresses its frame pointers lead
+// to, as modules and offsets (the frames of code built without them are skipped).
+std::string WhereIs(HANDLE thread) {
+  CONTEXT context = {};
+  context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+  if (SuspendThread(thread) == static_cast<DWORD>(-1)) return "?";
+  BOOL got = GetThreadContext(thread, &context);
+  std::string where = got ? CodeAt(context.Eip) : "?";
+  // Words on its stack that point into code: its callers, and some stale values among them.
+  DWORD words[1024] = {};
+  SIZE_T read = 0;
+  if (got) ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<void*>(context.Esp), words, sizeof words, &read);
+  int shown = 0;
+  for (SIZE_T i = 0; i < read / sizeof(DWORD) && shown < 24; ++i) {
+    MEMORY_BASIC_INFORMATION region;
+    if (words[i] < 0x10000 || !VirtualQuery(reinterpret_cast<void*>(words[i]), &region, sizeof region) ||
+        region.Type != MEM_IMAGE || !(region.Protect & (PAGE_EXECUTE_READ | PAGE_EXECUTE | PAGE_EXECUTE_READWRITE)))
+      continue;
+    where += " < " + CodeAt(words[i]);
+    ++shown;
+  }
+  ResumeThread(thread);
+  return where;
+}
+
+// Every thread of the process: where each is.
+std::string WhereAreThreads() {
+  std::string all = Pumping ? "dispatching messages" : "in the step";
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
+    all += "\n  thread " + std::to_string(entry.th32ThreadID) + ": " + (thread ? WhereIs(thread) : "?");
+    if (thread) CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return all;
+}
+
+// Once a second: is the window thread still in the step it began 30 s ago?
 DWORD WINAPI Watchdog(void*) {
   for (;;) {
     Sleep(1000);
     DWORD started = StepStartedAt;
-    if (started != 0 && GetTickCount() - started > kStepWallLimitMs)
-      Fail("hang: the step has not ended in 30 s");
+    // Signed: the step may have begun after this thread read the clock.
+    if (started != 0 && static_cast<LONG>(GetTickCount() - started) > static_cast<LONG>(kStepWallLimitMs))
+      Fail("hang: the step has not ended in 30 s, " + WhereAreThreads());
   }
 }
 
@@ -109,6 +169,7 @@ struct VirtualTimer {
 std::vector<VirtualTimer> Timers;
 ULONGLONG Now = 1000000;
 UINT_PTR NextThreadTimer = 0x7000;
+int Firings = 0;
 
 BOOL WINAPI VirtualKillTimer(HWND window, UINT_PTR id) {
   auto it = std::find_if(Timers.begin(), Timers.end(),
@@ -127,10 +188,21 @@ UINT_PTR WINAPI VirtualSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC
   return window ? (id ? id : 1) : id;
 }
 
-// Fires every timer due up to ms from now, in order, as the system's message loop would.
+// The messages waiting for this thread, as the player's message loop dispatches them.
+void PumpPending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// Fires every timer due up to ms from now, in order, as the system's message loop would, with
+// the messages that come meanwhile dispatched between them.
 void AdvanceClock(ULONGLONG ms) {
   const ULONGLONG until = Now + ms;
-  for (int fired = 0; fired < 5000; ++fired) {
+  Firings = 0;
+  for (int fired = 0; fired < 5000; ++fired, ++Firings) {
     auto due = std::min_element(Timers.begin(), Timers.end(),
                                 [](const VirtualTimer& a, const VirtualTimer& b) { return a.due < b.due; });
     if (due == Timers.end() || due->due > until) break;
@@ -145,8 +217,10 @@ void AdvanceClock(ULONGLONG ms) {
       timer.proc(timer.window, WM_TIMER, timer.id, static_cast<DWORD>(Now));
     else
       SendMessageA(timer.window, WM_TIMER, timer.id, 0);
+    PumpPending();
   }
   Now = until;
+  if (Trace) std::printf("  %d timer calls\n", Firings), std::fflush(stdout);
 }
 
 int LiveTimers() {
@@ -243,8 +317,11 @@ BOOL WINAPI CountCloseHandle(HANDLE h) {
   LeaveCriticalSection(&HandleLock);
   return NextCloseHandle(h);
 }
+// Only a file that grows needs room: cutting one short works on a full disk too.
 BOOL WINAPI FullSetEndOfFile(HANDLE file) {
-  if (DiskFull) {
+  LARGE_INTEGER zero = {}, at = {}, size = {};
+  if (DiskFull && SetFilePointerEx(file, zero, &at, FILE_CURRENT) && GetFileSizeEx(file, &size) &&
+      at.QuadPart > size.QuadPart) {
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
   }
@@ -283,6 +360,12 @@ void Chain(HMODULE module, const char* dll, const char* function, F replacement,
 void InstallChaosHooks(HMODULE module) {
   InstallRecorders(module);
   Calls.realTray = false;  // no shell to show icons: the records are what counts
+  Calls.appBar = [](UINT message, PAPPBARDATA data) -> UINT_PTR {  // a taskbar at the bottom
+    if (message != ABM_GETTASKBARPOS || !data) return 0;
+    data->uEdge = ABE_BOTTOM;
+    data->rc = {0, 738, 1024, 768};
+    return TRUE;
+  };
   HookImport(module, "user32.dll", "SetTimer", reinterpret_cast<void*>(VirtualSetTimer));
   HookImport(module, "user32.dll", "KillTimer", reinterpret_cast<void*>(VirtualKillTimer));
   Chain(module, "kernel32.dll", "CreateFileA", CountCreateFileA, &NextCreateFileA);
@@ -572,11 +655,12 @@ void CheckOutput() {
            harness::Shown(bytes.substr(at, 120)));
   }
   if (entries > 1 && !ManyEntriesAllowed)
-    Fail("the output file holds " + std::to_string(entries) + " entries in overwrite mode");
+    Fail("the output file holds " + std::to_string(entries) + " entries in overwrite mode (WriteMode=" +
+         harness::StoredValue(Ini, "WriteMode") + "): " + harness::Shown(bytes.substr(0, 300)));
   // An appending run is cut back now and then so that each look stays short.
   if (bytes.size() > 16384) {
     DeleteFileA(OutputFile.c_str());
-    ManyEntriesAllowed = ModeMayAdd;
+    if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
   }
 }
 
@@ -584,7 +668,12 @@ void CheckOutput() {
 LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT updated = RegisterWindowMessageA("TunecrierOutputFileUpdated");
   if (message == updated) {
-    CheckOutput();
+    // Called back through the system: nothing may be thrown from here.
+    try {
+      CheckOutput();
+    } catch (const std::exception& e) {
+      Fail(std::string("the driver's look at the output file threw: ") + e.what());
+    }
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -710,7 +799,7 @@ void Load() {
   key("PopupTimeout", std::to_string(1 + Below(10)));
   key("PopupFormat", Chance(50) ? "%FullTitle%" : "%Artist% - %Title% [%Length%]");
   key("ReplaceHyphens", std::to_string(Below(2)));
-  key("SpeechEnabled", Chance(30) ? "1" : "0");
+  key("SpeechEnabled", Chance(30) && !getenv("NOSPEECH") ? "1" : "0");
   key("SpeechFormat", Chance(50) ? "Now playing %FullTitle%" : "%Title% by %Artist%");
   key("WhenSpeaking", std::to_string(Below(2)));
   key("Volume", std::to_string(Below(65)));
@@ -724,18 +813,10 @@ void Load() {
   WriteFileBytes(Ini, keys);
   if (Trace) std::printf("  voice reset\n"), std::fflush(stdout);
   FakeVoiceReset(&voice);
-  if (Trace) std::printf("  loading into the %s window, version %X\n", Host == Ansi ? "ANSI" : "Unicode", version), std::fflush(stdout);
+  if (Trace) std::printf("  loading into the %s window, version %X, mode %d\n", Host == Ansi ? "ANSI" : "Unicode", version, mode), std::fflush(stdout);
   if (!Host->Load(DllCopy, InstallChaosHooks)) Fail("cannot load " + DllCopy);
   Loaded = true;
   SubclassedThisLoad = Subclassed != nullptr;
-}
-
-void PumpPending() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
 }
 
 // After quit and FreeLibrary: nothing of the plug-in is left, and the resources are back.
@@ -927,7 +1008,7 @@ const Step kSteps[] = {
        SetFileAttributesA(OutputFile.c_str(), FILE_ATTRIBUTE_NORMAL);
        DeleteFileA(OutputFile.c_str());
        OutputReadOnly = false;
-       ManyEntriesAllowed = ModeMayAdd;
+       if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
      }},
     {"the output file read-only, or writable again", 2, [] {
        OutputReadOnly = !OutputReadOnly;
@@ -949,7 +1030,7 @@ const Step kSteps[] = {
          DeleteFileA(OutputFile.c_str());
          CreateDirectoryA(OutputFile.c_str(), nullptr);
          OutputReadOnly = false;
-         ManyEntriesAllowed = ModeMayAdd;
+         if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
        }
      }},
     {"the disk full, or room again", 2, [] {
@@ -1051,8 +1132,11 @@ int main(int argc, char** argv) {
   if (dll.find_first_of("\\/") == std::string::npos) dll = harness::ExeDir() + dll;  // beside this program
   RandomState = Seed;
   SetUnhandledExceptionFilter(FailOnCrash);
+  std::set_terminate([] { Fail("std::terminate: an exception nobody caught"); });
+  std::signal(SIGABRT, [](int) { Fail("abort"); });
   InitializeCriticalSection(&HandleLock);
-  HANDLE self = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
+  HANDLE self = OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE,
+                           GetCurrentThreadId());
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
   MakeWorld();
@@ -1091,7 +1175,9 @@ int main(int argc, char** argv) {
     ULONGLONG cpu = ThreadCpu(self);
     StepStartedAt = GetTickCount() | 1;
     step.run();
+    Pumping = true;
     PumpPending();
+    Pumping = false;
     StepStartedAt = 0;
     if (ThreadCpu(self) - cpu > kStepCpuLimit) Fail("the step took more than 2 s of the window thread");
     CheckStep();
