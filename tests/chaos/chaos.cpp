@@ -92,7 +92,6 @@ ULONGLONG ThreadCpu(HANDLE thread) {
   return value(kernel) + value(user);
 }
 
-volatile bool Pumping = false;   // in the step's own messages, or in the plug-in's after it
 
 std::string CodeAt(DWORD address) {
   char module[MAX_PATH] = "?";
@@ -107,45 +106,28 @@ std::string CodeAt(DWORD address) {
   return text;
 }
 
-// Where a thread is: its instruction pointer and the return addresses its frame pointers lead
-// to, as modules and offsets (the frames of code built without them are skipped).
-std::string WhereIs(HANDLE thread) {
+HANDLE WindowThread = nullptr;
+
+// Where the window thread waits: its instruction, then the words on its stack that point into
+// code (its callers, with some stale values among them).
+std::string WhereIsWindowThread() {
   CONTEXT context = {};
-  context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-  if (SuspendThread(thread) == static_cast<DWORD>(-1)) return "?";
-  BOOL got = GetThreadContext(thread, &context);
-  std::string where = got ? CodeAt(context.Eip) : "?";
-  // Words on its stack that point into code: its callers, and some stale values among them.
+  context.ContextFlags = CONTEXT_CONTROL;
+  SuspendThread(WindowThread);
+  std::string where = GetThreadContext(WindowThread, &context) ? CodeAt(context.Eip) : "?";
   DWORD words[1024] = {};
   SIZE_T read = 0;
-  if (got) ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<void*>(context.Esp), words, sizeof words, &read);
-  int shown = 0;
-  for (SIZE_T i = 0; i < read / sizeof(DWORD) && shown < 24; ++i) {
+  ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<void*>(context.Esp), words, sizeof words, &read);
+  ResumeThread(WindowThread);
+  for (SIZE_T i = 0, shown = 0; i < read / sizeof(DWORD) && shown < 16; ++i) {
     MEMORY_BASIC_INFORMATION region;
     if (words[i] < 0x10000 || !VirtualQuery(reinterpret_cast<void*>(words[i]), &region, sizeof region) ||
-        region.Type != MEM_IMAGE || !(region.Protect & (PAGE_EXECUTE_READ | PAGE_EXECUTE | PAGE_EXECUTE_READWRITE)))
+        region.Type != MEM_IMAGE || !(region.Protect & (PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE)))
       continue;
     where += " < " + CodeAt(words[i]);
     ++shown;
   }
-  ResumeThread(thread);
   return where;
-}
-
-// Every thread of the process: where each is.
-std::string WhereAreThreads() {
-  std::string all = Pumping ? "dispatching messages" : "in the step";
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
-    all += "\n  thread " + std::to_string(entry.th32ThreadID) + ": " + (thread ? WhereIs(thread) : "?");
-    if (thread) CloseHandle(thread);
-  }
-  CloseHandle(snapshot);
-  return all;
 }
 
 // Once a second: is the window thread still in the step it began 30 s ago?
@@ -155,7 +137,7 @@ DWORD WINAPI Watchdog(void*) {
     DWORD started = StepStartedAt;
     // Signed: the step may have begun after this thread read the clock.
     if (started != 0 && static_cast<LONG>(GetTickCount() - started) > static_cast<LONG>(kStepWallLimitMs))
-      Fail("hang: the step has not ended in 30 s, " + WhereAreThreads());
+      Fail("hang: the step has not ended in 30 s; the window thread is at " + WhereIsWindowThread());
   }
 }
 
@@ -171,7 +153,6 @@ struct VirtualTimer {
 std::vector<VirtualTimer> Timers;
 ULONGLONG Now = 1000000;
 UINT_PTR NextThreadTimer = 0x7000;
-int Firings = 0;
 
 BOOL WINAPI VirtualKillTimer(HWND window, UINT_PTR id) {
   auto it = std::find_if(Timers.begin(), Timers.end(),
@@ -203,8 +184,7 @@ void PumpPending() {
 // the messages that come meanwhile dispatched between them.
 void AdvanceClock(ULONGLONG ms) {
   const ULONGLONG until = Now + ms;
-  Firings = 0;
-  for (int fired = 0; fired < 5000; ++fired, ++Firings) {
+  for (int fired = 0; fired < 5000; ++fired) {
     auto due = std::min_element(Timers.begin(), Timers.end(),
                                 [](const VirtualTimer& a, const VirtualTimer& b) { return a.due < b.due; });
     if (due == Timers.end() || due->due > until) break;
@@ -222,7 +202,6 @@ void AdvanceClock(ULONGLONG ms) {
     PumpPending();
   }
   Now = until;
-  if (Trace) std::printf("  %d timer calls\n", Firings), std::fflush(stdout);
 }
 
 int LiveTimers() {
@@ -707,7 +686,6 @@ char* Unterminated = nullptr;  // a readable page of 'x' with no zero, an unread
 bool AnswerGarbage(WPARAM, LPARAM code, LRESULT* answer) {
   if (code != GarbledRequest) return false;
   *answer = GarbledAnswer;
-  if (Trace) std::printf("  request %ld answered %ld\n", static_cast<long>(code), static_cast<long>(GarbledAnswer)), std::fflush(stdout);
   return true;
 }
 
@@ -813,9 +791,7 @@ void Load() {
   ModeMayAdd = mode != 0;
   ManyEntriesAllowed = ManyEntriesAllowed || ModeMayAdd;
   WriteFileBytes(Ini, keys);
-  if (Trace) std::printf("  voice reset\n"), std::fflush(stdout);
   FakeVoiceReset(&voice);
-  if (Trace) std::printf("  loading into the %s window, version %X, mode %d\n", Host == Ansi ? "ANSI" : "Unicode", version, mode), std::fflush(stdout);
   if (!Host->Load(DllCopy, InstallChaosHooks)) Fail("cannot load " + DllCopy);
   Loaded = true;
   SubclassedThisLoad = Subclassed != nullptr;
@@ -896,14 +872,6 @@ void Configure() {
   bool volume = Chance(20), volumeOk = Chance(50), ok = Chance(70), quitInside = Chance(10);
   int level = Below(65);
   if (!Loaded) return;
-  if (Trace) {
-    std::printf("  %zu edits, %zu clicks, encoding %d, volume %d, ok %d, quit inside %d\n", edits.size(),
-                clicks.size(), encoding, volume, ok, quitInside);
-    for (const Edit& e : edits) std::printf("  %s=%s\n", e.key, e.text.c_str());
-    for (int id : clicks) std::printf("  click %d\n", id);
-    std::fflush(stdout);
-  }
-
   std::string iniBefore = sim::ReadAll(Ini);
   int boxes = Calls.Count("MessageBoxA");
   bool appendChosen = false;
@@ -1147,6 +1115,7 @@ int main(int argc, char** argv) {
   InitializeCriticalSection(&HandleLock);
   HANDLE self = OpenThread(THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE,
                            GetCurrentThreadId());
+  WindowThread = self;
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
   MakeWorld();
@@ -1181,13 +1150,11 @@ int main(int argc, char** argv) {
   for (StepNumber = 1; StepNumber <= steps; ++StepNumber) {
     const Step& step = DrawStep();
     StepName = step.name;
-    if (Trace) std::printf("%ld %s (garbled request %ld)\n", StepNumber, StepName, static_cast<long>(GarbledRequest)), std::fflush(stdout);
+    if (Trace) std::printf("%ld %s\n", StepNumber, StepName), std::fflush(stdout);
     ULONGLONG cpu = ThreadCpu(self);
     StepStartedAt = GetTickCount() | 1;
     step.run();
-    Pumping = true;
     PumpPending();
-    Pumping = false;
     StepStartedAt = 0;
     if (ThreadCpu(self) - cpu > kStepCpuLimit) Fail("the step took more than 2 s of the window thread");
     CheckStep();
