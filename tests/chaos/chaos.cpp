@@ -67,17 +67,26 @@ const T& Pick(const std::vector<T>& from) { return from[Below(static_cast<int>(f
   for (;;) Sleep(INFINITE);
 }
 
-LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* crash) {
-  char module[MAX_PATH] = "?", what[MAX_PATH + 96];
+// A module and an offset in it, for the messages.
+std::string CodeAt(DWORD address) {
+  char module[MAX_PATH] = "?";
   HMODULE in = nullptr;
-  void* address = crash->ExceptionRecord->ExceptionAddress;
   if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         static_cast<LPCSTR>(address), &in))
+                         reinterpret_cast<LPCSTR>(address), &in))
     GetModuleFileNameA(in, module, sizeof module);
-  std::snprintf(what, sizeof what, "crash: exception 0x%08lX at %p (%s+0x%lX)",
-                static_cast<unsigned long>(crash->ExceptionRecord->ExceptionCode), address, module,
-                static_cast<unsigned long>(static_cast<char*>(address) - reinterpret_cast<char*>(in)));
-  Fail(what);
+  const char* name = std::strrchr(module, '\\');
+  char text[MAX_PATH + 16];
+  std::snprintf(text, sizeof text, "%s+0x%lX", name ? name + 1 : module,
+                static_cast<unsigned long>(address - reinterpret_cast<DWORD>(in)));
+  return text;
+}
+
+LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* crash) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX",
+                static_cast<unsigned long>(crash->ExceptionRecord->ExceptionCode));
+  Fail(std::string("crash: exception ") + code + " at " +
+       CodeAt(reinterpret_cast<DWORD>(crash->ExceptionRecord->ExceptionAddress)));
 }
 
 // A step may use 2 s of the window thread's processor time; one that waits 30 s in all is hung.
@@ -90,20 +99,6 @@ ULONGLONG ThreadCpu(HANDLE thread) {
   if (!GetThreadTimes(thread, &created, &ended, &kernel, &user)) return 0;
   auto value = [](FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
   return value(kernel) + value(user);
-}
-
-
-std::string CodeAt(DWORD address) {
-  char module[MAX_PATH] = "?";
-  HMODULE in = nullptr;
-  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCSTR>(address), &in))
-    GetModuleFileNameA(in, module, sizeof module);
-  const char* name = std::strrchr(module, '\\');
-  char text[MAX_PATH + 16];
-  std::snprintf(text, sizeof text, "%s+0x%lX", name ? name + 1 : module,
-                static_cast<unsigned long>(address - reinterpret_cast<DWORD>(in)));
-  return text;
 }
 
 HANDLE WindowThread = nullptr;
@@ -753,7 +748,6 @@ void Subclass() {
 
 // --- the plug-in's lifecycle ----------------------------------------------------------------
 
-std::string DllSource;
 Resources Baseline;
 bool HaveBaseline = false;
 bool ModuleMapped = false;  // still mapped after the last unload (pinned, or held by config)
@@ -779,7 +773,7 @@ void Load() {
   key("PopupTimeout", std::to_string(1 + Below(10)));
   key("PopupFormat", Chance(50) ? "%FullTitle%" : "%Artist% - %Title% [%Length%]");
   key("ReplaceHyphens", std::to_string(Below(2)));
-  key("SpeechEnabled", Chance(30) && !getenv("NOSPEECH") ? "1" : "0");
+  key("SpeechEnabled", Chance(30) ? "1" : "0");
   key("SpeechFormat", Chance(50) ? "Now playing %FullTitle%" : "%Title% by %Artist%");
   key("WhenSpeaking", std::to_string(Below(2)));
   key("Volume", std::to_string(Below(65)));
