@@ -100,6 +100,16 @@ std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
   return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
+// The window the configuration dialog belongs to: the one the user works in, unless that is a
+// window of ours (the popup, activated by a click), which goes away by itself and would take
+// the dialog and the user's choices with it: then the player's.
+HWND ConfigOwner() {
+  HWND owner = GetForegroundWindow();
+  if (owner && reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE)) == PluginModule())
+    return HostWindow();
+  return owner;
+}
+
 // Players that do not notify are polled.
 bool Polled() { return HostVersion < host::kFirstNotifyingVersion; }
 
@@ -135,7 +145,7 @@ void __cdecl Config() {
   Guarded([] {
     IniPath = FindIniPath(HostVersion, IniPath);
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
-    if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK || HasQuit) return;
+    if (RunConfigDialog(ConfigOwner(), Settings, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
     const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();

@@ -200,5 +200,8 @@ struct SystemCalls {
 
 extern SystemCalls Calls;
 
+// Takes back a malloc failure that failAllocationAfter armed and no malloc has met yet.
+void DisarmAllocationFailure();
+
 // Points every recorder above at module's imports (those it imports) and resets Calls.
 void InstallRecorders(HMODULE module);
