@@ -348,7 +348,7 @@ Section /o "un.Also my settings" un.AlsoSettings
       StrCpy $SignedInUser "nobody"
     ${EndIf}
     DetailPrint "Settings left in place, in each user's own folders:$Kept"
-    MessageBox MB_OK|MB_ICONINFORMATION "This uninstaller runs as $RunningUser, not as the user signed in to Windows ($SignedInUser), so it has left the ${PRODUCT} settings kept in each user's own folders. Each user who used ${PRODUCT} finds them at:$\r$\n$Kept$\r$\n$\r$\nand may delete them." /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "This uninstaller runs as $RunningUser, not as the user signed in to Windows ($SignedInUser), so it has left the ${PRODUCT} settings kept in each user's own folders. Each user who used ${PRODUCT} finds them at:$Kept$\r$\n$\r$\nand may delete them." /SD IDOK
   ${EndIf}
 SectionEnd
 
