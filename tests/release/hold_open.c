@@ -20,11 +20,8 @@ int wmain(int argc, wchar_t **argv)
         fprintf(stderr, "cannot open %ls (error %lu)\n", argv[1], GetLastError());
         return 2;
     }
-    /* CreateProcessW may write into the command line: a copy of our own. */
-    size_t length = wcslen(argv[2]) + 1;
-    wchar_t *command = (wchar_t *)HeapAlloc(GetProcessHeap(), 0, length * sizeof(wchar_t));
-    if (!command) return 2;
-    memcpy(command, argv[2], length * sizeof(wchar_t));
+    /* CreateProcessW may write into the command line: argv's strings are the program's own. */
+    wchar_t *command = argv[2];
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -44,6 +41,5 @@ int wmain(int argc, wchar_t **argv)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     CloseHandle(file);
-    HeapFree(GetProcessHeap(), 0, command);
     return 0;
 }
