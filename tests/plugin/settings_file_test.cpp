@@ -152,4 +152,25 @@ TEST_F(SettingsFileTest, ASaveThatFailsSaysSoAndTheDialogStaysOpen) {
   }
 }
 
+// A save is all the keys or none: the fifth key failing to go in (a full disk) leaves the file
+// byte for byte as it was, and the dialog says so.
+TEST_F(SettingsFileTest, ASaveThatFailsHalfwayLeavesTheFileAsItWas) {
+  WriteIni({{"Enabled", "1"}, {"WriteMode", "1"}, {"TemplateFile", "C:\\before.txt"},
+            {"PollingInterval", "7"}});
+  std::string before = sim::ReadAll(IniPath());
+  Start();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    Calls.failProfileWriteNumber = Calls.Count("WritePrivateProfileStringA") + 5;
+    harness::Click(dialog, 1001);  // switched off
+    harness::SetItemText(dialog, kTemplateFile, "C:\\after.txt");
+    harness::Click(dialog, IDOK);
+    EXPECT_EQ(Calls.messageBoxes.size(), 1u);
+    harness::Click(dialog, IDCANCEL);
+  }));
+  EXPECT_EQ(harness::Shown(sim::ReadAll(IniPath())), harness::Shown(before));
+  WIN32_FIND_DATAA found;
+  EXPECT_EQ(FindFirstFileA(Path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE)
+      << "a copy left behind: " << found.cFileName;
+}
+
 }  // namespace
