@@ -178,6 +178,20 @@ BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
   return MoveFileExA(from, to, flags);
 }
 
+BOOL WINAPI RecGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID answer,
+                                   DWORD size, PDWORD needed) {
+  Note("GetTokenInformation");
+  if (kind != TokenVirtualizationEnabled || !Calls.virtualizedToken)
+    return GetTokenInformation(token, kind, answer, size, needed);
+  if (needed) *needed = sizeof(DWORD);
+  if (!answer || size < sizeof(DWORD)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *static_cast<DWORD*>(answer) = 1;
+  return TRUE;
+}
+
 LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T size) {
   Note("MapViewOfFile");
   if (Calls.failMapView) {
@@ -448,6 +462,7 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
     {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
+    {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
     {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},
     {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(RecCreateCompatibleDC)},

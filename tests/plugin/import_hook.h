@@ -182,6 +182,9 @@ struct SystemCalls {
   // The WritePrivateProfileStringA call with this number (as counted, from 1) fails as a full
   // disk would; 0: none does.
   int failProfileWriteNumber = 0;
+  // GetTokenInformation answers that the process token has file virtualisation on, as a
+  // player without a manifest has it on Vista and later.
+  bool virtualizedToken = false;
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
   ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
 
