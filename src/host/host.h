@@ -195,9 +195,6 @@ inline void FormatTitleWide(TitleFormatRequestW* request) {
   Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
 }
 
-// Sends the player's own playing notification to its window; our hook turns it into an update.
-inline void SendPlayingNotification() { Request(kPlayingNotification); }
-
 inline bool IsPlayingNotification(UINT message, LPARAM lParam) {
   return message == WM_USER && lParam == kPlayingNotification;
 }
