@@ -81,6 +81,7 @@ constexpr WPARAM kPlayCommand = 40045;
 // Play states answered to kPlayState.
 constexpr int kStopped = 0;
 constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
 
 constexpr int kUnknownLength = -1;
 

@@ -15,6 +15,7 @@
 #include "config_ui/config_ui.h"
 #include "encoding/encoding.h"
 #include "notify/notify.h"
+#include "speech/speech.h"
 #include "version.h"
 
 SettingsRecord Settings;
@@ -179,6 +180,7 @@ void __cdecl Config() {
 void __cdecl Quit() {
   Guarded([] {
     HasQuit = true;
+    EndSpeech();
     if (Settings.Enabled && Settings.PopupEnabled) RemoveTrayIcon();
     ClosePopup();
     // Only our own hook is taken out. One installed over it keeps the chain it built and
