@@ -90,7 +90,9 @@ constexpr DWORD kSpeakIsNotXml = 0x10;          // plain text, not markup
 constexpr DWORD kSpeakFlags = kSpeakAsync | kSpeakPurgeBeforeSpeak | kSpeakIsNotXml;
 
 constexpr int kTopHostVolume = 255;
-constexpr DWORD kDriveCheckMs = 100;  // EndSpeech looks again this often while it waits
+// EndSpeech waits no longer for a request under way: one the player is answering further up
+// this very stack (it quits us while it answers) cannot end before EndSpeech returns.
+constexpr DWORD kDriveWaitLimitMs = 1000;
 
 // One announcement, with copies of what it needs: later changes of the settings do not reach
 // a job already made.
@@ -111,8 +113,7 @@ struct PlayerChanges {
   int setVolume = 0;
 };
 
-// Shared by the player's thread and the worker. Everything but `changes` is under `lock`;
-// `changes` belongs to whoever drives the player (DrivePlayer), one at a time.
+// Shared by the player's thread and the worker, under `lock`.
 struct SpeechState {
   CRITICAL_SECTION lock;
   HANDLE wake;        // auto-reset: a new job came, or the run ended: cut the voice short
@@ -187,18 +188,27 @@ class VoiceRef {
   VoiceInterface* voice_ = nullptr;
 };
 
-// Runs drive, which sends the player requests and keeps Speech.changes, unless the run `job`
+// Whether the plug-in's run `run` goes on: once it has ended, nothing more is sent the player.
+bool Ours(LONG run) {
+  Locked locked;
+  return run == Speech.run;
+}
+
+// Runs drive, which sends the player requests and notes what it changed, unless the run `job`
 // belongs to has ended. EndSpeech waits for a drive under way.
 template <class Drive>
 bool DrivePlayer(const SpeechJob& job, Drive drive) {
+  PlayerChanges changes;
   {
     Locked locked;
     if (job.Run != Speech.run) return false;
     Speech.driving = true;
+    changes = Speech.changes;
   }
-  drive(Speech.changes);
+  drive(changes);
   {
     Locked locked;
+    Speech.changes = changes;
     Speech.driving = false;
   }
   SetEvent(Speech.driveEnded);
@@ -206,6 +216,7 @@ bool DrivePlayer(const SpeechJob& job, Drive drive) {
 }
 
 // Turns the player down and pauses it for the job, as far as an earlier job has not already.
+// The run may end while the player answers a question (the player may quit us meanwhile).
 void TakePlayer(const SpeechJob& job, PlayerChanges& changes) {
   if (job.ChangeVolume) {
     const int level = static_cast<int>(HostVolumeFromLevel(job.VolumeLevel));
@@ -213,11 +224,12 @@ void TakePlayer(const SpeechJob& job, PlayerChanges& changes) {
       // An answer off the player's scale is no volume: it cannot be put back, so it is not
       // changed.
       const int volume = host::Volume();
-      if (volume >= 0 && volume <= kTopHostVolume) {
+      if (volume >= 0 && volume <= kTopHostVolume && Ours(job.Run)) {
         changes = {changes.paused, true, volume, level};
         host::SetVolume(level);
       }
-    } else if (changes.setVolume != level && host::Volume() == changes.setVolume) {
+    } else if (changes.setVolume != level && host::Volume() == changes.setVolume &&
+               Ours(job.Run)) {
       changes.setVolume = level;
       host::SetVolume(level);
     }
@@ -225,7 +237,7 @@ void TakePlayer(const SpeechJob& job, PlayerChanges& changes) {
   if (job.PauseHost) {
     // Only a playing track: the command toggles, and would resume one the user paused.
     const int state = host::PlayState();
-    if (state == host::kPlaying) {
+    if (state == host::kPlaying && Ours(job.Run)) {
       host::Pause();
       changes.paused = true;
     } else if (state != host::kPaused) {
@@ -234,16 +246,16 @@ void TakePlayer(const SpeechJob& job, PlayerChanges& changes) {
   }
 }
 
-// Puts back what the jobs changed where the player is still as they left it: a track the user
-// resumed, stopped or changed meanwhile, and a volume the user set, stay as they are.
-void GiveBack(PlayerChanges& changes, bool pause, bool volume) {
+// Puts back what the jobs of run `run` changed where the player is still as they left it: a
+// track the user resumed, stopped or changed meanwhile, and a volume the user set, stay.
+void GiveBack(PlayerChanges& changes, bool pause, bool volume, LONG run) {
   if (pause && changes.paused) {
     changes.paused = false;
-    if (host::PlayState() == host::kPaused) host::Play();
+    if (host::PlayState() == host::kPaused && Ours(run)) host::Play();
   }
   if (volume && changes.turnedDown) {
     changes.turnedDown = false;
-    if (host::Volume() == changes.setVolume) host::SetVolume(changes.keptVolume);
+    if (host::Volume() == changes.setVolume && Ours(run)) host::SetVolume(changes.keptVolume);
   }
 }
 
@@ -286,7 +298,7 @@ void RunWorker() {
         volume = !next->ChangeVolume;
       }
     }
-    DrivePlayer(*job, [=](PlayerChanges& changes) { GiveBack(changes, pause, volume); });
+    DrivePlayer(*job, [&](PlayerChanges& changes) { GiveBack(changes, pause, volume, job->Run); });
   }
 }
 
@@ -345,8 +357,9 @@ void EndSpeech() {
       Speech.waiting.reset();
       SetEvent(Speech.wake);
     }
-    // A worker that is sending the player a request waits for this thread: its requests are
-    // taken here until it is done.
+    // A worker that is sending the player requests waits for this thread: they are answered
+    // here (sent messages only) until it is done.
+    const DWORD start = GetTickCount();
     for (;;) {
       MSG message;
       PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -354,8 +367,19 @@ void EndSpeech() {
         Locked locked;
         if (!Speech.driving) break;
       }
-      MsgWaitForMultipleObjects(1, &Speech.driveEnded, FALSE, kDriveCheckMs, QS_SENDMESSAGE);
+      const DWORD waited = GetTickCount() - start;
+      if (waited >= kDriveWaitLimitMs) break;
+      MsgWaitForMultipleObjects(1, &Speech.driveEnded, FALSE, kDriveWaitLimitMs - waited,
+                                QS_SENDMESSAGE);
     }
-    GiveBack(Speech.changes, true, true);
+    PlayerChanges changes;
+    LONG run = 0;
+    {
+      Locked locked;
+      changes = Speech.changes;
+      Speech.changes = {};
+      run = Speech.run;
+    }
+    GiveBack(changes, true, true, run);
   });
 }

@@ -218,8 +218,10 @@ class SpeechTest : public harness::PluginTest {
     for (int i = 0; i < FakeVoiceUtteranceCount(); ++i) FakeVoiceFinish(i);
     EXPECT_TRUE(WorkersEnd(Calls.threads.size()));
     if (started) Stop();
-    EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr)
-        << "the plug-in is still loaded: a reference on it was left behind";
+    if (unloads) {
+      EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr)
+          << "the plug-in is still loaded: a reference on it was left behind";
+    }
     engine.reset();
     FakeVoiceReset(nullptr);
     PluginTest::TearDown();
@@ -277,6 +279,7 @@ class SpeechTest : public harness::PluginTest {
   }
 
   std::optional<EngineRegistration> engine;
+  bool unloads = true;  // the plug-in is gone once the player has unloaded it
 };
 
 // --- pausing and turning down ----------------------------------------------------------------
@@ -693,6 +696,25 @@ TEST_F(SpeechDuringUnload, QuitPutsThePlayerBackBeforeItReturns) {
     EXPECT_TRUE(DrovePlayer(player, c.driving));
     EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr) << "gone once the worker has ended";
   }
+}
+
+// The player quits the plug-in while it answers the worker's first request: quit cannot wait
+// for that request to end, and the worker sends nothing more.
+TEST_F(SpeechDuringUnload, QuitInsideTheWorkersRequestReturnsAndEndsTheJob) {
+  WriteSpeechIni(kVolumeMode);
+  Behave({S_OK, S_OK, TRUE});
+  Start();
+  player.ClearLog();
+  player.onMessage = [&](const sim::Message& m) {
+    if (m.fromOtherThread && started) Stop();
+  };
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return !started; }, "quit", kWorkerLimitMs));
+  player.onMessage = nullptr;
+  ASSERT_TRUE(WorkersEnd(Calls.threads.size()));
+  EXPECT_TRUE(DrovePlayer(player, {"volume?"}));
+  EXPECT_EQ(player.volume, 200);
+  unloads = false;  // quit came inside a message through the hook, which keeps the module
 }
 
 }  // namespace
