@@ -7,8 +7,10 @@
 // of it away again, timers included, so nothing can call into an unloaded module. Where quit
 // cannot take the hook out (another procedure was installed over it), or runs inside a message
 // that came through the hook, it pins the module instead. Init in a module kept that way starts
-// afresh and puts the hook back where it is no longer in the chain. Config holds a reference on the module while its dialog runs and keeps it for good
-// when quit came meanwhile. A module kept either way stays mapped for the rest of the process.
+// afresh and puts the hook back where it is no longer in the chain. Config holds a reference
+// on the module while its dialog runs and keeps it for good when quit came meanwhile. A module
+// kept either way stays mapped for the rest of the process. Quit also ends the speech and puts
+// back on the player's own thread what it changed.
 #include "plugin/plugin.h"
 
 #include "base/guarded.h"

@@ -32,9 +32,9 @@
 
 // The engine's voice as far as SpeakCompleteEvent: after IUnknown come the notify-source
 // methods, then the event-source methods, then the voice's own, in the order of the engine's
-// table. Only Speak and SpeakCompleteEvent are ever called; the others hold their places. Declared outside the anonymous namespace on
-// purpose: GCC takes a class there for one it knows every subclass of, finds none, and turns a
-// call through the table into a call to nowhere.
+// table. Only Speak and SpeakCompleteEvent are ever called; the others hold their places.
+// Declared outside the anonymous namespace on purpose: GCC takes a class there for one it knows
+// every subclass of, finds none, and turns a call through the table into a call to nowhere.
 struct VoiceInterface : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetNotifySink(IUnknown* sink) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetNotifyWindowMessage(HWND window, UINT message,
@@ -298,7 +298,8 @@ void RunWorker() {
         volume = !next->ChangeVolume;
       }
     }
-    DrivePlayer(*job, [&](PlayerChanges& changes) { GiveBack(changes, pause, volume, job->Run); });
+    const LONG run = job->Run;
+    DrivePlayer(*job, [=](PlayerChanges& changes) { GiveBack(changes, pause, volume, run); });
   }
 }
 
@@ -361,14 +362,14 @@ void EndSpeech() {
     // here (sent messages only) until it is done.
     const DWORD start = GetTickCount();
     for (;;) {
-      MSG message;
-      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
       {
         Locked locked;
         if (!Speech.driving) break;
       }
       const DWORD waited = GetTickCount() - start;
       if (waited >= kDriveWaitLimitMs) break;
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
       MsgWaitForMultipleObjects(1, &Speech.driveEnded, FALSE, kDriveWaitLimitMs - waited,
                                 QS_SENDMESSAGE);
     }

@@ -692,7 +692,7 @@ TEST_F(SpeechDuringUnload, QuitPutsThePlayerBackBeforeItReturns) {
     FakeVoiceFinish(0);
     ASSERT_TRUE(WorkersEnd(Calls.threads.size()));
     for (std::size_t i = atQuit; i < player.log.size(); ++i)
-      EXPECT_FALSE(player.log[i].fromOtherThread) << "a worker sent message " << player.log[i].message;
+      EXPECT_FALSE(player.log[i].fromOtherThread) << "a worker sent " << player.log[i].message;
     EXPECT_TRUE(DrovePlayer(player, c.driving));
     EXPECT_EQ(GetModuleHandleA(DllPath().c_str()), nullptr) << "gone once the worker has ended";
   }
