@@ -25,7 +25,6 @@ namespace {
 
 constexpr IID kVoiceInterface = {
     0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
-constexpr DWORD kHoldLimitMs = 60000;  // a held Speak gives up then, so no run hangs for good
 constexpr DWORD kSpeakAsync = 0x01;
 constexpr DWORD kSpeakPurge = 0x02;
 
@@ -44,7 +43,6 @@ struct Record {
   DWORD thread;
   LONGLONG start, end, voiceReleased;
   bool cutShort;
-  HANDLE finish;      // set when it ends, for a synchronous Speak that waits
   FakeVoice* voice;   // while the voice lives and this speaks
 };
 
@@ -97,7 +95,6 @@ void End(std::size_t index, bool cutShort) {
   record.end = Now();
   record.cutShort = cutShort;
   --Speaking;
-  if (record.finish) SetEvent(record.finish);
   if (record.voice) SetEvent(record.voice->done);
   record.voice = nullptr;
 }
@@ -146,17 +143,16 @@ HRESULT STDMETHODCALLTYPE VoiceSpeak(ISpVoice* voice, LPCWSTR text, DWORD flags,
   FakeVoice* self = Self(voice);
   std::size_t index = 0;
   HRESULT result = S_OK;
-  HANDLE finish = nullptr;
   {
     Locked locked;
     if (flags & kSpeakPurge) EndAll(self, Generation);
     if (!text && (flags & kSpeakPurge)) return S_OK;  // a purge alone
-    bool hold = Behaviour.holdSpeech != FALSE;
+    // Only asynchronous speech is held: a synchronous Speak has spoken when it returns.
+    bool hold = Behaviour.holdSpeech && (flags & kSpeakAsync);
     result = Behaviour.speakResult;
-    if (hold && !(flags & kSpeakAsync)) finish = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     index = Records.size();
     Records.push_back({text ? text : L"", text == nullptr, flags, streamNumber != nullptr,
-                       GetCurrentThreadId(), Now(), 0, 0, false, finish, nullptr});
+                       GetCurrentThreadId(), Now(), 0, 0, false, nullptr});
     ++Speaking;
     if (Speaking > MostSpeaking) MostSpeaking = Speaking;
     if (self->generation == Generation) {
@@ -166,15 +162,6 @@ HRESULT STDMETHODCALLTYPE VoiceSpeak(ISpVoice* voice, LPCWSTR text, DWORD flags,
     }
     if (!hold || FAILED(result)) End(index, false);
   }
-  if (finish) {
-    WaitForSingleObject(finish, kHoldLimitMs);
-    Locked locked;
-    if (index < Records.size() && Records[index].finish == finish) {
-      End(index, false);
-      Records[index].finish = nullptr;
-    }
-  }
-  if (finish) CloseHandle(finish);
   if (streamNumber) *streamNumber = static_cast<ULONG>(index + 1);
   return result;
 }

@@ -20,7 +20,7 @@ constexpr CLSID kFakeVoiceClass = {
 struct FakeVoiceBehaviour {
   HRESULT createResult;  // what making a voice answers; S_OK makes one
   HRESULT speakResult;   // what Speak answers (an asynchronous Speak at once)
-  BOOL holdSpeech;       // speaking lasts until FakeVoiceFinish (at most a minute), else no time
+  BOOL holdSpeech;       // asynchronous speech lasts until FakeVoiceFinish, else no time
 };
 
 // One call of Speak with a text. Speak with the asynchronous flag returns at once and the voice
