@@ -384,10 +384,10 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
     Click(dialog, kOk);
   }));
-  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1)
-      << "config sends the player's playing notification once";
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0)
+      << "no playing notification the player did not send";
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
-  ASSERT_FALSE(timers.empty()) << "the notification arms an update";
+  ASSERT_FALSE(timers.empty()) << "an update is armed";
   EXPECT_TRUE(timers[0].set);
   EXPECT_EQ(timers[0].id, 0u);
   EXPECT_EQ(timers[0].period, 10u);
