@@ -187,6 +187,9 @@ std::vector<LPARAM> Player::Requests() const {
   return codes;
 }
 
+// The wide requests came with 5.0; answersWide off plays a 5.x release from before them.
+bool Player::KnowsWide() const { return answersWide && version >= 0x5000; }
+
 const Track* Player::Current() const {
   if (position < 0 || position >= static_cast<int>(playlist.size())) return nullptr;
   return &playlist[position];
@@ -265,18 +268,17 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     }
     case IPC_GETPLAYLISTFILEW: {
       int index = static_cast<int>(argument);
-      if (!answersWide || nullFileName || index < 0 ||
-          index >= static_cast<int>(playlist.size()))
-        return 0;
+      if (!KnowsWide()) return unknownAnswer;
+      if (nullFileName || index < 0 || index >= static_cast<int>(playlist.size())) return 0;
       wideFileNameAnswer_ = Wide(playlist[index].file);
       return reinterpret_cast<LRESULT>(wideFileNameAnswer_.c_str());
     }
     case IPC_GET_EXTENDED_FILE_INFOW:
     case IPC_GET_EXTENDED_FILE_INFOW_HOOKABLE:
-      if (!answersWide) return 0;
+      if (!KnowsWide()) return unknownAnswer;
       return ExtendedInfoWide(code, reinterpret_cast<extendedFileInfoStructW*>(argument));
     case IPC_FORMAT_TITLE_EXTENDED:
-      if (!answersWide) return 0;
+      if (!KnowsWide()) return unknownAnswer;
       return FormatTitleWide(reinterpret_cast<waFormatTitleExtended*>(argument));
     case IPC_GET_EXTENDED_FILE_INFO:
     case IPC_GET_EXTENDED_FILE_INFO_HOOKABLE:
@@ -284,14 +286,16 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     case IPC_FORMAT_TITLE:
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
     case IPC_GETINIDIRECTORY:
-      if (version < 0x2900 || iniDirectory.empty()) return 0;
+      if (version < 0x2900) return unknownAnswer;
+      if (iniDirectory.empty()) return 0;
       iniDirectoryAnswer_ = FromWide(CP_ACP, iniDirectory);  // '?' for what it cannot spell
       return reinterpret_cast<LRESULT>(iniDirectoryAnswer_.c_str());
     case IPC_GETINIDIRECTORYW:
-      if (!answersWide || version < 0x5058 || iniDirectory.empty()) return 0;
+      if (!KnowsWide() || version < 0x5058) return unknownAnswer;
+      if (iniDirectory.empty()) return 0;
       return reinterpret_cast<LRESULT>(iniDirectory.c_str());
     default:
-      return 0;
+      return unknownAnswer;
   }
 }
 

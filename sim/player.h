@@ -86,9 +86,13 @@ class Player {
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
-  bool answersWide = true;          // false: the wide requests go unanswered, as before them
+  bool answersWide = true;          // false: a 5.x player from before the wide requests
+  // What it answers to a request it does not know, the wide ones it predates included: 1, as
+  // the player's interface header says it does, or 0 (a switch for code that must survive both).
+  LRESULT unknownAnswer = 1;
   // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
-  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
+  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it (an older one answers as
+  // to any request it does not know); empty: both answer 0.
   std::wstring iniDirectory;
 
   // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
@@ -139,6 +143,7 @@ class Player {
   LRESULT ExtendedInfoWide(LPARAM code, extendedFileInfoStructW* request);
   LRESULT FormatTitleWide(waFormatTitleExtended* request);
   const Track* Current() const;
+  bool KnowsWide() const;
 
   bool wide_ = false;
   HWND window_ = nullptr;
