@@ -123,8 +123,13 @@ std::string Player::TitleFor(int index, const Track& track) {
 void Player::Play(int index) {
   position = index;
   playState = kPlaying;
-  if (const Track* track = Current()) SetTitle(TitleFor(index, *track));
-  if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, IPC_PLAYING_FILE);
+  const Track* track = Current();
+  if (track) SetTitle(TitleFor(index, *track));
+  // The notification carries the file's path in the code page, valid while it is sent.
+  const std::string file = track ? Ansi(track->file) : std::string();
+  if (version >= 0x5000)
+    SendMessageA(window_, WM_USER, track ? reinterpret_cast<WPARAM>(file.c_str()) : 0,
+                 IPC_PLAYING_FILE);
 }
 
 void Player::Stop() {

@@ -95,7 +95,7 @@ class Player {
   // to any request it does not know); empty: both answer 0.
   std::wstring iniDirectory;
 
-  // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
+  // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE with its path.
   void Play(int index);
   void Stop();
   void Pause();
