@@ -61,7 +61,8 @@ int ForEachHit(const char* text, std::size_t length, const char* needle, std::si
 }
 
 template <ByteMap Map>
-int Replace(std::string& text, const char* needle, const char* replacement) {
+int Replace(std::string& text, const char* needle, const char* replacement,
+            std::size_t maxLength) {
   if (!needle || !*needle || text.empty()) return 0;
   const std::size_t n = std::strlen(needle);
   const std::size_t r = replacement ? std::strlen(replacement) : 0;
@@ -75,6 +76,7 @@ int Replace(std::string& text, const char* needle, const char* replacement) {
                               static_cast<std::uint64_t>(count) * r;
   const std::uint64_t removed = static_cast<std::uint64_t>(count) * n;
   const std::uint64_t newLength = grown - removed;
+  if (newLength > maxLength) return -1;
   // A text that outgrows what a string can hold is out of memory like any other; the runtime's
   // length_error is left out of the DLL (runtime/throw.cpp).
   if (grown > text.max_size()) throw std::bad_alloc();
@@ -119,10 +121,11 @@ bool SameNoCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement) {
-  return Replace<Fold>(text, needle, replacement);
+int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement,
+                     std::size_t maxLength) {
+  return Replace<Fold>(text, needle, replacement, maxLength);
 }
 
 int ReplaceAll(std::string& text, const char* needle, const char* replacement) {
-  return Replace<Keep>(text, needle, replacement);
+  return Replace<Keep>(text, needle, replacement, kNoLengthLimit);
 }

@@ -14,10 +14,15 @@ const char* FindNoCase(const char* haystack, const char* needle);
 // Whether the two zero-terminated texts are equal, ASCII letters folded.
 bool SameNoCase(const char* a, const char* b);
 
+constexpr std::size_t kNoLengthLimit = static_cast<std::size_t>(-1);
+
 // Replaces every occurrence of needle in text (zero bytes inside it separate segments that
 // matches never span) and returns how many it replaced. A null replacement deletes. A call
 // that finds nothing leaves the text's storage untouched; one that does resizes it at most once.
-int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement);
+// Replacements that together would make the text longer than maxLength bytes are not made at
+// all: the text stays as it was and the answer is -1.
+int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacement,
+                     std::size_t maxLength = kNoLengthLimit);
 
 // As ReplaceAllNoCase, but every byte matches only itself: a backslash and n leave a
 // backslash and N alone.

@@ -131,6 +131,18 @@ TEST(ReplaceAllNoCase, AMissWorksOnTheTextAlone) {
   EXPECT_EQ(copy, "Now playing %FullTitle%") << "another copy keeps its contents";
 }
 
+TEST(ReplaceAllNoCase, AReplacementPastTheLimitIsNotMadeAtAll) {
+  std::string text = "a%X%b%x%";
+  EXPECT_EQ(ReplaceAllNoCase(text, "%x%", "12345", 12), 2) << "up to the limit itself";
+  EXPECT_EQ(text, "a12345b12345");
+  text = "a%X%b%x%";
+  text.reserve(100);
+  const char* storage = text.data();
+  EXPECT_EQ(ReplaceAllNoCase(text, "%x%", "123456", 13), -1);
+  EXPECT_EQ(text, "a%X%b%x%");
+  EXPECT_EQ(text.data(), storage);
+}
+
 TEST(ReplaceAllNoCase, ManyMatchesGrowAndShrinkExactly) {
   std::string text, grown, shrunk;
   for (int i = 0; i < 20000; ++i) {

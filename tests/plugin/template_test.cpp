@@ -272,6 +272,29 @@ TEST_F(PlayerAnswerTest, AVeryLongTitleIsCutToTheWindowTextRoom) {
   EXPECT_TRUE(harness::FileHolds(out, "<" + std::string(2047 - 3, 'x') + ">"));
 }
 
+TEST_F(PlayerAnswerTest, TagsThatHoldLaterTagsGrowNoFurtherThanTheLimit) {
+  // Tags as long as the player answers them (2,047 bytes), made to multiply at the later steps:
+  // in full, 152 MB. The step that would pass 1 MB and every later one are left out.
+  std::string title, artist, expected;
+  for (int i = 0; i < 255; ++i) title += "%Artist%";
+  for (int i = 0; i < 292; ++i) artist += "%Album%";
+  for (int i = 0; i < 255 * 292; ++i) expected += "%Album%";
+  player.playlist[1].meta["title"] = title;
+  player.playlist[1].meta["artist"] = artist;
+  player.playlist[1].meta["album"] = std::string(2047, 'a');
+  std::string seen;
+  ASSERT_TRUE(Expand("%Title%|%PluginVersion%", 1, &seen));
+  EXPECT_EQ(seen.size(), expected.size() + 16);
+  EXPECT_TRUE(seen == expected + "|%PluginVersion%") << "not the text before the Album step";
+
+  // A template of its own size may grow to 64 times that: 140 KB to 2 MB.
+  player.playlist[1].meta["album"] = std::string(100, 'a');
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "%Album%";
+  ASSERT_TRUE(Expand(many, 1, &seen));
+  EXPECT_EQ(seen.size(), 20000u * 100);
+}
+
 TEST_F(PlayerAnswerTest, ATenMegabyteTemplateFullOfTags) {
   const std::string unit = "<%Artist%|%length%|%PLAYLISTENTRY%|%FullTitle%>\n";
   const std::string done = "<MArtist|1:02:05|2|Artist - Song>\n";
