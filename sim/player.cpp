@@ -42,6 +42,16 @@ void CopyAnswerWide(const std::wstring& text, wchar_t* buffer, std::size_t size,
   buffer[n] = L'\0';
 }
 
+// A player with a common off-by-one: as many characters as it was told there is room for, and
+// its terminator one past them.
+template <class Char>
+void CopyTerminatedPastSize(const std::basic_string<Char>& text, Char* buffer, int size) {
+  if (!buffer || size < 0) return;
+  std::size_t n = std::min(text.size(), static_cast<std::size_t>(size));
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+  buffer[n] = Char();
+}
+
 bool IsUtf8(const std::string& text) {
   return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                              static_cast<int>(text.size()), nullptr, 0) > 0;
@@ -369,9 +379,12 @@ LRESULT Player::FormatTitleWide(waFormatTitleExtended* request) {
     if (text != value) ++answersChangedEarly;
     if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
   }
-  CopyAnswerWide(Wide(formatted), request->out,
-                 static_cast<std::size_t>(request->out_len > 0 ? request->out_len : 0),
-                 terminateAnswers);
+  if (terminatorPastSize)
+    CopyTerminatedPastSize(Wide(formatted), request->out, request->out_len);
+  else
+    CopyAnswerWide(Wide(formatted), request->out,
+                   static_cast<std::size_t>(request->out_len > 0 ? request->out_len : 0),
+                   terminateAnswers);
   return 1;
 }
 
@@ -397,7 +410,10 @@ LRESULT Player::FormatTitle(waFormatTitle* request) {
     if (text != value) ++answersChangedEarly;
     if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
   }
-  CopyAnswer(formatted, request->out, request->out_len, terminateAnswers);
+  if (terminatorPastSize)
+    CopyTerminatedPastSize(formatted, request->out, request->out_len);
+  else
+    CopyAnswer(formatted, request->out, request->out_len, terminateAnswers);
   return 1;
 }
 

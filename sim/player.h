@@ -86,6 +86,7 @@ class Player {
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
+  bool terminatorPastSize = false;  // true: titles fill the size told and put the zero after it
   bool answersWide = true;          // false: a 5.x player from before the wide requests
   // What it answers to a request it does not know, the wide ones it predates included: 1, as
   // the player's interface header says it does, or 0 (a switch for code that must survive both).
