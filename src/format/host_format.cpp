@@ -131,8 +131,9 @@ std::string FormatWide(const std::string& format, const TagContext& context) {
 }  // namespace
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
-  // A backslash and a small n only: "D:\New Music" keeps its letters.
-  ReplaceAll(format, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters, and so does a
+  // double-byte character that ends in a backslash's byte.
+  ReplaceAll(format, "\\n", "\n", TextLeadBytes(context.encoding));
   if (!IsUnicode(context.encoding)) return FormatAnsi(std::move(format), context, false);
   if (context.hostVersion >= host::kFirstWideFormatVersion) {
     std::string formatted = FormatWide(format, context);

@@ -13,6 +13,7 @@
 // left out, and the text is what the steps before made of it.
 #include <algorithm>
 
+#include "encoding/encoding.h"
 #include "format/format.h"
 #include "format/tags.h"
 #include "host/host.h"
@@ -37,8 +38,9 @@ bool Has(const std::string& text, const char* tag) {
 }  // namespace
 
 std::string ExpandTemplate(std::string text, const TagContext& context) {
-  // A backslash and a small n only: "D:\New Music" keeps its letters.
-  ReplaceAll(text, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters, and so does a
+  // double-byte character that ends in a backslash's byte.
+  ReplaceAll(text, "\\n", "\n", TextLeadBytes(context.encoding));
   const std::size_t limit = ExpansionLimit(text.size());
   const unsigned scope = TemplateScope(context.hostVersion);
   TagInputs inputs{context, 0, {}};

@@ -5,6 +5,7 @@
 // byte by byte, A-Z against a-z only.
 #pragma once
 
+#include <bitset>
 #include <string>
 
 // Leftmost occurrence of needle in the zero-terminated haystack, ASCII letters folded; null
@@ -27,3 +28,13 @@ int ReplaceAllNoCase(std::string& text, const char* needle, const char* replacem
 // As ReplaceAllNoCase, but every byte matches only itself: a backslash and n leave a
 // backslash and N alone.
 int ReplaceAll(std::string& text, const char* needle, const char* replacement);
+
+// The lead bytes of a double-byte code page: a byte marked here and the one after it are one
+// character.
+using LeadBytes = std::bitset<256>;
+
+// As ReplaceAll, for a text in such a code page: a match starts only where a character does,
+// never on the second byte of a double-byte one (0x5C, a backslash alone, is one in code page
+// 932). The needle holds no lead bytes.
+int ReplaceAll(std::string& text, const char* needle, const char* replacement,
+               const LeadBytes& leads);
