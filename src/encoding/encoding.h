@@ -1,10 +1,11 @@
 // Texts between the forms the plug-in meets: the player's code page (the system's ANSI code
 // page), UTF-8 as texts travel inside with the Unicode encodings, and UTF-16 for the system's
-// wide calls. The pure conversions are in unicode.h, which the native tests use.
+// wide calls. The pure conversions are in unicode.h, which the native tests use. Also what the
+// plug-in asks of a code page: its lead bytes and its own spelling of a character.
 //
-// Every function works on its arguments alone, keeps a text's whole counted length (zero bytes
-// included) and is linear in it. Anything the code page cannot hold becomes its default
-// character.
+// Every function works on its arguments and the system's code page alone, keeps a text's whole
+// counted length (zero bytes included) and is linear in it. Anything the code page cannot hold
+// becomes its default character, but in ExactCodePageText.
 #pragma once
 
 #include <bitset>
