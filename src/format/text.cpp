@@ -5,6 +5,7 @@
 //
 // A text may hold zero bytes; they split it into segments that no match spans. The search
 // sees a segment only up to its zero byte, which std::string guarantees after the last one.
+// Handed a code page's lead bytes, it steps over that code page's double-byte characters.
 #include "format/text.h"
 
 #include <cstdint>
