@@ -215,41 +215,20 @@ TEST_F(ExpandTemplateTest, TimeAndDatesInTheUserFormats) {
   EXPECT_NE(longDate, shortDate);
 }
 
-// The clock's formatters as Windows answers them where the user's locale has a code page of its
-// own (1251) on a system whose code page is another: the wide text, and its ANSI form in the
-// locale's code page, not the system's.
-const wchar_t kClockText[] = L"d\u00E9cembre";
-int ClockWide(LPWSTR out, int chars) {
-  lstrcpynW(out, kClockText, chars);
+// The clock's wide formatters, for a user locale whose dates hold a letter that the system's
+// code page (1252) spells and the locale's own (1251, say, where the ANSI formatters answer in
+// it) does not.
+int WINAPI ClockW(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR out, int chars) {
+  lstrcpynW(out, L"d\u00E9cembre", chars);
   return lstrlenW(out) + 1;
-}
-int ClockAnsi(LPSTR out, int bytes) {
-  return WideCharToMultiByte(1251, 0, kClockText, -1, out, bytes, nullptr, nullptr);
-}
-int WINAPI TimeW(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR out, int chars) {
-  return ClockWide(out, chars);
-}
-int WINAPI DateW(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR out, int chars) {
-  return ClockWide(out, chars);
-}
-int WINAPI TimeA(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR out, int bytes) {
-  return ClockAnsi(out, bytes);
-}
-int WINAPI DateA(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR out, int bytes) {
-  return ClockAnsi(out, bytes);
 }
 
 TEST_F(ExpandTemplateTest, TimeAndDatesReachTheCodePageOfTheSystemNotTheLocale) {
   if (GetACP() != 1252) GTEST_SKIP() << "the expected bytes are those of code page 1252";
   WriteEnabledIni("%Time%|%LongDate%|%ShortDate%", "");
   Start([](HMODULE module) {
-    auto hook = [module](const char* function, void* replacement) {
-      return HookImport(module, "kernel32.dll", function, replacement) != nullptr;
-    };
-    ASSERT_TRUE(hook("GetTimeFormatW", reinterpret_cast<void*>(TimeW)));
-    ASSERT_TRUE(hook("GetDateFormatW", reinterpret_cast<void*>(DateW)));
-    hook("GetTimeFormatA", reinterpret_cast<void*>(TimeA));
-    hook("GetDateFormatA", reinterpret_cast<void*>(DateA));
+    for (const char* function : {"GetTimeFormatW", "GetDateFormatW"})
+      ASSERT_TRUE(HookImport(module, "kernel32.dll", function, reinterpret_cast<void*>(ClockW)));
   });
   player.Play(1);
   ASSERT_TRUE(Eventually([&] { return harness::FileExists(Path("out.txt")); }, "the output file"));
