@@ -3,8 +3,8 @@
 // A real top-level window whose procedure answers the player's WM_USER requests and commands
 // from a scriptable state (version, playlist, position, play state, volume), titles itself
 // the way the player does ("12. Artist - Song - Winamp"), sends itself the playing
-// notification when a track starts (version 5.0 and later), records every message it receives
-// and loads a plug-in the way the player does. Texts of its tracks are UTF-8 (bytes that are not
+// notification when a track starts (version 5.0 and later), answers 1 to a request it does
+// not know, records every message it receives and loads a plug-in the way the player does. Texts of its tracks are UTF-8 (bytes that are not
 // UTF-8 are taken in the code page); it answers the ANSI requests in the code page and the wide
 // ones in UTF-16, from the same data. It spells the player's interface itself
 // (player_api.h) and takes nothing from the plug-in, so the two agree only where both are
@@ -93,13 +93,19 @@ class Player {
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
   bool terminateAnswers = true;     // false: metadata and titles fill the buffer without a zero
-  bool answersWide = true;          // false: the wide requests go unanswered, as before them
+  bool terminatorPastSize = false;  // true: titles fill the size told and put the zero after it
+  bool answersWide = true;          // false: a 5.x player from before the wide requests
+  // What it answers to a request it does not know, the wide ones it predates included: 1, as
+  // the player's interface header says it does, or 0 (a switch for code that must survive both).
+  LRESULT unknownAnswer = 1;
   // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
-  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
+  // spell) and IPC_GETINIDIRECTORYW, each from the version that has it (an older one answers as
+  // to any request it does not know); empty: both answer 0.
   std::wstring iniDirectory;
 
   // Starts track `index` from its beginning: position, kPlaying, title; from 5.0
-  // IPC_PLAYING_FILE. The play command does this with the current track, whatever the state.
+  // IPC_PLAYING_FILE with its path. The play command does this with the current track,
+  // whatever the state.
   void Play(int index);
   void Stop();
   // Pauses (what the pause command does to a playing track).
@@ -156,6 +162,7 @@ class Player {
   LRESULT ExtendedInfoWide(LPARAM code, extendedFileInfoStructW* request);
   LRESULT FormatTitleWide(waFormatTitleExtended* request);
   const Track* Current() const;
+  bool KnowsWide() const;
 
   bool wide_ = false;
   HWND window_ = nullptr;

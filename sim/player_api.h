@@ -51,7 +51,8 @@ constexpr LPARAM IPC_GETINIDIRECTORY = 335;
 constexpr LPARAM IPC_GETINIDIRECTORYW = 1335;
 
 // Notifications the player sends its own window (where plug-ins that subclass it see them).
-constexpr LPARAM IPC_PLAYING_FILE = 3003;  // a file has started playing (5.0 and later)
+// A file has started playing (5.0 and later); wParam is its path, a char* the player owns.
+constexpr LPARAM IPC_PLAYING_FILE = 3003;
 
 // --- Answers and modes the player documents without naming them ---------------------------
 

@@ -60,13 +60,13 @@ constexpr LPARAM kExtendedInfoWideHookable = 3027;  // as 296
 constexpr LPARAM kFormatTitleWide = 298;
 
 // The wide requests came with the 5.x line, not all in the same release. They are sent from 5.0
-// on: a 5.x player that predates one answers it as any request it does not know, with 0 and
+// on: a 5.x player that predates one answers it as any request it does not know, with 1 and
 // nothing written, and every caller then falls back to the ANSI request. Players before 5.0
-// predate them all and are never asked.
+// predate them all and are never asked; 1335 is asked only from 5.58, which brought it.
 constexpr unsigned kFirstWideFileNameVersion = 0x5000;
 constexpr unsigned kFirstWideInfoVersion = 0x5000;
 constexpr unsigned kFirstWideFormatVersion = 0x5000;
-constexpr unsigned kFirstWideIniDirectoryVersion = 0x5000;  // 1335 came with 5.58
+constexpr unsigned kFirstWideIniDirectoryVersion = 0x5058;
 
 constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
 constexpr WPARAM kTrackLengthSeconds = 1;
@@ -151,6 +151,17 @@ inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
   return SendMessageA(HostWindow(), WM_USER, argument, code);
 }
 
+// The answer of a request that answers a text the player owns, or null when it is none. A player
+// answers 1 to a request it does not know, and no text lives in the first 64 KB of the address
+// space, which Windows never maps: every answer below that is no text.
+constexpr ULONG_PTR kFirstTextAddress = 0x10000;
+template <class Char>
+const Char* TextAnswer(LPARAM code, WPARAM argument = 0) {
+  const LRESULT answer = Request(code, argument);
+  if (static_cast<ULONG_PTR>(answer) < kFirstTextAddress) return nullptr;
+  return reinterpret_cast<const Char*>(answer);
+}
+
 inline unsigned Version() { return static_cast<unsigned>(Request(kVersion)); }
 inline int PlayState() { return static_cast<int>(Request(kPlayState)); }
 inline int TrackLength() { return static_cast<int>(Request(kTrackLength, kTrackLengthSeconds)); }
@@ -164,15 +175,13 @@ inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannels
 
 // The player owns the text; copy it at once. May be null.
 inline const char* FileName(int position) {
-  return reinterpret_cast<const char*>(Request(kFileName, static_cast<WPARAM>(position)));
+  return TextAnswer<char>(kFileName, static_cast<WPARAM>(position));
 }
 
 // The folder the player keeps its own INI file in, without a trailing backslash as a rule.
 // The player owns the text; copy it at once. May be null.
-inline const char* IniDirectory() { return reinterpret_cast<const char*>(Request(kIniDirectory)); }
-inline const wchar_t* IniDirectoryWide() {
-  return reinterpret_cast<const wchar_t*>(Request(kIniDirectoryWide));
-}
+inline const char* IniDirectory() { return TextAnswer<char>(kIniDirectory); }
+inline const wchar_t* IniDirectoryWide() { return TextAnswer<wchar_t>(kIniDirectoryWide); }
 
 inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
   Request(album ? kExtendedInfoAlbum : kExtendedInfo, reinterpret_cast<WPARAM>(request));
@@ -184,7 +193,7 @@ inline void FormatTitle(TitleFormatRequest* request) {
 
 // The player owns the text; copy it at once. Null from a player that does not know the request.
 inline const wchar_t* FileNameWide(int position) {
-  return reinterpret_cast<const wchar_t*>(Request(kFileNameWide, static_cast<WPARAM>(position)));
+  return TextAnswer<wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
 }
 
 inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {

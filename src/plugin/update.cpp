@@ -32,10 +32,8 @@ bool HookRan = false;
 namespace {
 
 constexpr int kTitleChars = 2048;
-// " - " becomes a blank, a bullet and a blank: the code page's bullet byte (Windows-1252), or
-// U+2022 in UTF-8.
-constexpr char kBulletSeparator[] = " \x95 ";
-constexpr char kBulletSeparatorUtf8[] = " \xE2\x80\xA2 ";
+// " - " becomes a blank, a bullet (U+2022) and a blank.
+constexpr wchar_t kBullet[] = L"\u2022";
 // Mouse events on the tray icon, as its callback message brings them.
 constexpr LPARAM kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;
 constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
@@ -77,6 +75,15 @@ bool SameTitle(const std::string& a, const std::string& b, Encoding encoding) {
                   reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
+// The popup's separator for " - ": the bullet in UTF-8, or as the code page spells it itself
+// (0x95 in those of one byte); empty where it has no bullet but by a best fit to another
+// character (the double-byte ones), and " - " stays.
+std::string BulletSeparator(Encoding encoding) {
+  const std::string bullet = IsUnicode(encoding) ? FromWide(kBullet, encoding)
+                                                 : ExactCodePageText(kBullet, PlayerCodePage());
+  return bullet.empty() ? std::string() : " " + bullet + " ";
+}
+
 void HandleStop() {
   if (NotPlayingWritten) return;
   NotPlayingWritten = true;
@@ -98,9 +105,8 @@ void Announce() {
     const std::string format = FromCodePage(Settings.PopupFormat, encoding);
     PopupText = HostVersion < host::kFirstNotifyingVersion ? ExpandTemplate(format, tags)
                                                            : FormatWithHost(format, tags);
-    if (Settings.ReplaceHyphens)
-      ReplaceAllNoCase(PopupText, " - ",
-                       IsUnicode(encoding) ? kBulletSeparatorUtf8 : kBulletSeparator);
+    const std::string separator = Settings.ReplaceHyphens ? BulletSeparator(encoding) : "";
+    if (!separator.empty()) ReplaceAllNoCase(PopupText, " - ", separator.c_str());
     SetTrayTip(LastTitle, encoding);
     ShowPopupText();
   }

@@ -187,7 +187,7 @@ std::string BesideIniPath() {
 
 // The player's settings folder, or empty when it cannot say. The wide answer first, where the
 // player may have it: the narrow one of a folder the code page cannot spell is lost already.
-// A player without it answers 0, and the narrow request follows.
+// Where it has no answer, the narrow request follows.
 std::string PlayerSettingsFolder(unsigned hostVersion) {
   if (hostVersion >= host::kFirstWideIniDirectoryVersion) {
     const wchar_t* wide = host::IniDirectoryWide();
