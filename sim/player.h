@@ -90,6 +90,9 @@ class Player {
   // Its settings folder, for IPC_GETINIDIRECTORY (in the code page, '?' for what it cannot
   // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
   std::wstring iniDirectory;
+  // What IPC_GET_API_SERVICE answers (an AlbumArtServices' manager()); null: 1, as a player
+  // before 5.5.
+  void* apiService = nullptr;
 
   // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
   void Play(int index);

@@ -52,6 +52,7 @@ constexpr LPARAM kFormatTitle = 297;
 constexpr LPARAM kIniDirectory = 335;
 constexpr LPARAM kIniDirectoryWide = 1335;
 constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
+constexpr LPARAM kApiService = 3025;  // the service manager (5.5 and later), see services.h
 
 // Wide forms of 211, 290, 296 and 297: the same answers in UTF-16.
 constexpr LPARAM kFileNameWide = 214;
@@ -193,6 +194,14 @@ inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
 
 inline void FormatTitleWide(TitleFormatRequestW* request) {
   Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
+}
+
+// The player's service manager, or null: players before 5.5 answer 1, as to any request they
+// do not know, and an answer below 64 KB is no address.
+inline void* ApiService() {
+  constexpr ULONG_PTR kLowestAddress = 0x10000;
+  const auto answer = static_cast<ULONG_PTR>(Request(kApiService));
+  return answer >= kLowestAddress ? reinterpret_cast<void*>(answer) : nullptr;
 }
 
 // Sends the player's own playing notification to its window; our hook turns it into an update.

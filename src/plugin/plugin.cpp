@@ -180,8 +180,10 @@ void __cdecl Quit() {
     }
     // The player unloads us next: no update timer may fire into the freed module.
     KillArmedUpdates();
-    if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
-      WriteOutput(Output, NotPlayingText);
+    if (Settings.Enabled && !NotPlayingWritten) {
+      if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
+      PutCover(std::nullopt);
+    }
   });
 }
 
