@@ -122,7 +122,10 @@ bool PutPlayingCover() {
   if (Settings.CoverArtFile.empty()) return true;
   HMODULE held = HoldModule(0);
   // A cover that cannot be had (memory ran out for it) is no reason to drop the announcement.
-  Guarded([] { PutCover(PlayingCover(HostVersion)); });
+  Guarded([] {
+    std::optional<std::string> cover = PlayingCover(HostVersion);
+    if (!HasQuit) PutCover(std::move(cover));  // quit has made the file what it should be
+  });
   if (HasQuit) return false;  // the reference is kept: this code returns through the module
   if (held) FreeLibrary(held);
   return true;
