@@ -36,6 +36,8 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
       {"TemplateFile", c.templateFile},
       {"NotPlayingFile", c.notPlayingFile},
       {"OutputFile", c.outputFile},
+      {"CoverArtFile", c.coverArtFile},
+      {"CoverArtMissing", c.coverArtMissing},
       {"PopupEnabled", Switch(c.popupEnabled)},
   };
   if (!c.popupTimeout.empty()) keys.push_back({"PopupTimeout", c.popupTimeout});
