@@ -13,6 +13,10 @@
 // or the empty text when the path is empty or the file cannot be read.
 std::string ReadTextFile(const std::string& path);
 
+// Replaces the file at `path` with `bytes` as a whole: readers see the old file or the new one.
+// Returns whether the file now holds exactly `bytes`.
+bool WriteFileWhole(const std::string& path, const std::string& bytes, bool flush);
+
 // Where and how announcements are written: built from the settings at init and after the
 // configuration dialog's OK, and handed to every write.
 struct OutputTarget {

@@ -184,6 +184,26 @@ HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_A
   return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
 }
 
+BOOL WINAPI RecWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                         LPOVERLAPPED at) {
+  Note("WriteFile");
+  if (Calls.failWrites > 0) {
+    // A disk that fills up halfway through the write.
+    --Calls.failWrites;
+    DWORD half = 0;
+    WriteFile(file, data, size / 2, &half, at);
+    if (written) *written = half;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, size, written, at);
+}
+
+BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+  Note("MoveFileExA");
+  return MoveFileExA(from, to, flags);
+}
+
 BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
   Note("FlushFileBuffers");
   return FlushFileBuffers(file);
@@ -434,6 +454,8 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
+    {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
+    {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},
     {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},
     {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(RecCreateCompatibleDC)},
     {"gdi32.dll", "DeleteDC", reinterpret_cast<void*>(RecDeleteDC)},

@@ -175,6 +175,7 @@ struct SystemCalls {
   bool realShellExecute = false;                                       // default: not launched
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
+  int failWrites = 0;  // this many WriteFile calls write half their bytes, then fail: disk full
   // Files this user may not write, as if their folder or their rights said so: CreateFileA for
   // writing or making one, and WritePrivateProfileStringA to one, fail with access denied.
   std::set<std::string> unwritableFiles;

@@ -5,14 +5,18 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <set>
+#include <thread>
 
 #include "harness.h"
 
 namespace {
 
 using namespace std::string_literals;
+using harness::Eventually;
 using harness::FileHolds;
 using harness::FileMissing;
 using harness::Keys;
@@ -28,6 +32,20 @@ class OutputFileTest : public PluginTest {
     Start();
     Stop();
   }
+  // The names of the files in the case's folder: no temporary file of the writer's among them.
+  std::set<std::string> Files() const {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+  }
+  const std::set<std::string> kOwnFiles = {"gen_tunecrier.dll", "gen_tunecrier.ini",
+                                           "notplaying.txt", "out.txt", "template.txt"};
 };
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -81,6 +99,102 @@ bool ViewsPast4GiBWork(const std::string& path) {
   CloseHandle(file);
   DeleteFileA(path.c_str());
   return work;
+}
+
+// A reader as a stream overlay's text source is: on a thread of its own, with its own handles,
+// it opens the file (read and write sharing, no delete sharing), reads it all and closes it, a
+// thousand times a second (an overlay reads about once a second; a reader that never lets go
+// of the file is a case of its own), and keeps the start of every read that is not one of the
+// texts it expects.
+class Reader {
+ public:
+  Reader(const std::string& path, std::set<std::string> texts)
+      : path_(path), texts_(std::move(texts)), thread_([this] { Run(); }) {}
+  ~Reader() { Finish(); }
+  void Finish() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  int reads = 0;
+  std::vector<std::string> wrong;  // the first few
+
+ private:
+  void Run() {
+    while (!done_) {
+      HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) continue;
+      std::string text(8192, '\0');
+      DWORD read = 0;
+      bool ok = ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+      CloseHandle(file);
+      if (!ok) continue;
+      text.resize(read);
+      ++reads;
+      if (!texts_.count(text) && wrong.size() < 5)
+        wrong.push_back(harness::Shown(text.substr(0, 24)) + " (" + std::to_string(read) + ")");
+      Sleep(1);
+    }
+  }
+  std::string path_;
+  std::set<std::string> texts_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// Only ever the old text or the new one: never an empty file or a part of one, whatever the
+// lengths, and no temporary file stays behind.
+TEST_F(OutputFileTest, AReaderNeverSeesAnOverwriteHalfDone) {
+  constexpr int kTracks = 1000;
+  player.playlist.resize(3);
+  std::set<std::string> texts;
+  for (int i = 0; i < 3; ++i) {
+    player.playlist[i].title =
+        std::string(std::size_t{1} << (4 * i + 1), static_cast<char>('a' + i));
+    player.playlist[i].file = "C:\\Music\\" + std::to_string(i) + ".mp3";
+    texts.insert("[Artist - " + player.playlist[i].title + "]");
+  }
+  WriteEnabledIni("[%FullTitle%]", "", {{"WriteMode", "0"}});
+  harness::BroadcastListener listener;
+  Start();
+  Reader reader(Path("out.txt"), texts);
+  for (int i = 0; i < kTracks; ++i) {
+    player.Play(i % 3);
+    ASSERT_TRUE(Eventually([&] { return listener.count > i; }, "track " + std::to_string(i)));
+  }
+  reader.Finish();
+  EXPECT_GT(reader.reads, 0);
+  EXPECT_EQ(reader.wrong, std::vector<std::string>{}) << reader.reads << " reads";
+  EXPECT_TRUE(FileHolds(Path("out.txt"),
+                        "[Artist - " + player.playlist[(kTracks - 1) % 3].title + "]"));
+  int inPlace = 0;
+  for (const FileOpen& open : Calls.fileOpens) inPlace += open.disposition == OPEN_ALWAYS;
+  std::printf("note: %d reads, %d moves, %d in place\n", reader.reads, Calls.Count("MoveFileExA"),
+              inPlace);
+  EXPECT_EQ(Files(), kOwnFiles);
+}
+
+// A reader that never lets go of the file (no delete sharing) gets the new text in place
+// after a few tries to move it; a disk that fills up while the new text is being put aside
+// leaves the old one. No temporary file stays behind either way.
+TEST_F(OutputFileTest, AnOverwriteThatCannotMoveOrFinish) {
+  harness::WriteBytes(Path("out.txt"), std::string(100, 'o'));
+  HANDLE reader = CreateFileA(Path("out.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  QuitWrites("new", "0");
+  CloseHandle(reader);
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "new"));
+  EXPECT_GT(Calls.Count("MoveFileExA"), 1) << "tried again";
+  EXPECT_EQ(Files(), kOwnFiles);
+
+  WriteEnabledIni("unused", "longer than before", {{"WriteMode", "0"}});
+  Start();
+  Calls.failWrites = 1;
+  Stop();
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "new"));
+  EXPECT_EQ(Files(), kOwnFiles);
 }
 
 TEST_F(OutputFileTest, OverwriteLeavesTheNewTextAlone) {
@@ -201,6 +315,7 @@ TEST_F(OutputFileTest, AFileHeldOpenForWritingIsLeftAlone) {
   QuitWrites("new", "0");
   CloseHandle(held);
   EXPECT_TRUE(FileHolds(Path("out.txt"), "held"));
+  EXPECT_EQ(Files(), kOwnFiles);
 }
 
 // A path the dialog saved longer than 255 characters: once cut, it named another file, which
