@@ -31,9 +31,5 @@ struct OutputTarget {
 // starts with its mark, written when the file is empty and kept first (encoded.h).
 void WriteOutput(const OutputTarget& target, const std::string& text);
 
-// Replaces the file at `path` with `bytes` in one step, so that a reader sees the old file or
-// the new one, never a part; flushed to disk first when `flush`. False when it could not.
-bool WriteFileWhole(const std::string& path, const std::string& bytes, bool flush);
-
 // Empties the target's file if it exists; creates none.
 void TruncateOutput(const OutputTarget& target);

@@ -228,10 +228,11 @@ TEST_F(CoverArtTest, ATwentyMegabyteCoverIsWrittenWholeBeforeTheBroadcast) {
 TEST_F(CoverArtTest, ACoverFileThatCannotBeWrittenStopsNothingAndLeavesNothing) {
   StartWithCover();
   ASSERT_TRUE(Announce(0));
-  // Read-only (Windows refuses to replace it; Wine does not).
+  // Read-only: kept as it is.
   SetFileAttributesA(Path("cover.img").c_str(), FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(Announce(1));
   EXPECT_TRUE(FileHolds(Path("out.txt"), "B"));
+  EXPECT_EQ(sim::ReadAll(Path("cover.img")), std::string(kStoredArt, sizeof kStoredArt - 1));
   SetFileAttributesA(Path("cover.img").c_str(), FILE_ATTRIBUTE_NORMAL);
   // Held by a reader that does not share deleting.
   HANDLE reader = CreateFileA(Path("cover.img").c_str(), GENERIC_READ,
