@@ -396,6 +396,15 @@ LRESULT Player::FormatTitle(waFormatTitle* request) {
 
 bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit) {
   module_ = LoadLibraryA(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Load(const std::wstring& dllPath, const std::function<void(HMODULE)>& beforeInit) {
+  module_ = LoadLibraryW(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Start(const std::function<void(HMODULE)>& beforeInit) {
   if (!module_) return false;
   using GetHeader = winampGeneralPurposePlugin*(__cdecl*)();
   auto get = reinterpret_cast<GetHeader>(

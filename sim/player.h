@@ -123,6 +123,8 @@ class Player {
   // LoadLibrary, the export, hwndParent and hDllInstance, then `beforeInit` (import hooks go
   // in here), then init. False when the DLL or its export is missing.
   bool Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
+  // The same by a wide path, as a Unicode player loads its plug-ins.
+  bool Load(const std::wstring& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
   // quit, then FreeLibrary (unless keepLoaded).
   void Unload(bool keepLoaded = false);
   void Config();
@@ -131,6 +133,7 @@ class Player {
   int initResult = -1;
 
  private:
+  bool Start(const std::function<void(HMODULE)>& beforeInit);
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK WideProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT Dispatch(bool wide, HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -325,12 +325,14 @@ void EditInNotepad(HWND dialog, const NotepadEdit& edit) {
   ShellExecuteA(HostWindow(), "open", notepad.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
-// Writes the keys until one fails; false then, after telling the user which file it was. A
-// cover file that names the output or template file is refused before anything is written.
+// Writes the keys, all or none; false when they could not be, after telling the user which
+// file it was. A cover file that names the output or template file is refused before anything
+// is written.
 bool Save(HWND dialog) {
   ConfigChoices c;
   c.enabled = Checked(dialog, IDC_ENABLE);
   c.flushBuffers = Checked(dialog, IDC_FLUSH_BUFFERS);
+  c.overwrite = Checked(dialog, IDC_OVERWRITE);
   c.append = Checked(dialog, IDC_APPEND);
   c.prepend = Checked(dialog, IDC_PREPEND);
   c.initializeOutput = Checked(dialog, IDC_INITIALIZE_OUTPUT);
@@ -356,12 +358,10 @@ bool Save(HWND dialog) {
   c.volume = PendingVolume;
   c.textEncoding = ChosenEncoding(dialog);
   c.speechOffered = SpeechOffered;
-  for (const auto& [key, value] : SavedKeys(c)) {
-    if (!WriteSetting(*DialogIniPath, key, value)) {
-      std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
-      MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
-      return false;
-    }
+  if (!SaveSettings(*DialogIniPath, SavedKeys(c))) {
+    std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
+    MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
+    return false;
   }
   DialogSettings->Volume = PendingVolume;
   return true;

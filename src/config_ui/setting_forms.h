@@ -25,6 +25,7 @@ std::string VolumeLabel(unsigned level);
 struct ConfigChoices {
   bool enabled = false;
   bool flushBuffers = false;
+  bool overwrite = false;
   bool append = false;
   bool prepend = false;
   bool initializeOutput = false;
@@ -51,7 +52,8 @@ struct ConfigChoices {
 using SavedKey = std::pair<const char*, std::string>;
 
 // Every key OK writes, in the order it writes them. A key whose control offered nothing (no
-// timeout entry chosen; the speech keys and Volume without a speech engine; no text encoding
-// chosen) is left out, so the file keeps its value. PollingInterval is never among them;
-// the cover's two keys follow OutputFile; TextEncoding comes last.
+// write mode button checked; no timeout entry chosen; the speech keys and Volume without a
+// speech engine; no text encoding chosen) is left out, so the file keeps its value.
+// PollingInterval is never among them; the cover's two keys follow OutputFile; TextEncoding
+// comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

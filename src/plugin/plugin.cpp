@@ -134,8 +134,11 @@ void __cdecl Config() {
   HMODULE held = HoldModule(0);
   Guarded([] {
     IniPath = FindIniPath(HostVersion, IniPath);
+    // The dialog shows the file as it is now, which a hand edit or a second player may have
+    // changed since it was loaded: its OK keeps those values, and Cancel leaves the ones in use.
+    SettingsRecord shown = LoadSettings(IniPath, HostVersion);
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
-    if (RunConfigDialog(GetForegroundWindow(), Settings, IniPath) != IDOK || HasQuit) return;
+    if (RunConfigDialog(GetForegroundWindow(), shown, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
     const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
