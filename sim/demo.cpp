@@ -14,8 +14,6 @@
 // image in the cover file, as it does at the stop). After each track the demo saves what the
 // cover file held (cover-N.png), and once a picture of what a stream overlay made of the two
 // files shows (overlay.png): the cover beside the text.
-#include <wincodec.h>
-
 #include <cstdio>
 #include <string>
 
@@ -157,42 +155,14 @@ void SaveCover(const std::string& path) {
               static_cast<unsigned>(bytes.size()), path.c_str());
 }
 
-// An image file's pixels, 32-bit BGRA rows from the top, through the system's imaging
-// component, as an overlay program reads it.
-bool DecodeImage(const std::string& path, UINT* width, UINT* height, std::vector<BYTE>* pixels) {
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  std::wstring wide = sim::Wide(path);
-  bool done =
-      SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-      SUCCEEDED(factory->CreateDecoderFromFilename(wide.c_str(), nullptr, GENERIC_READ,
-                                                   WICDecodeMetadataCacheOnDemand, &decoder)) &&
-      SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(width, height)) &&
-      SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-      SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA,
-                                      WICBitmapDitherTypeNone, nullptr, 0,
-                                      WICBitmapPaletteTypeCustom));
-  if (done) {
-    pixels->resize(std::size_t{*width} * *height * 4);
-    done = SUCCEEDED(converter->CopyPixels(nullptr, *width * 4, static_cast<UINT>(pixels->size()),
-                                           pixels->data()));
-  }
-  for (IUnknown* p : {static_cast<IUnknown*>(converter), static_cast<IUnknown*>(frame),
-                      static_cast<IUnknown*>(decoder), static_cast<IUnknown*>(factory)})
-    if (p) p->Release();
-  return done;
-}
-
 // What an overlay with an image source on the cover file and a text source on the output file
 // shows: the cover on the left, the text beside it, on a dark band.
 void SaveOverlayPicture(const std::string& path) {
   constexpr int kWidth = 640, kHeight = kCoverSide + 24;
-  UINT coverWidth = 0, coverHeight = 0;
-  std::vector<BYTE> cover;
-  if (!DecodeImage(gCoverPath, &coverWidth, &coverHeight, &cover)) return;
+  int coverWidth = 0, coverHeight = 0;
+  const std::vector<std::uint32_t> cover =
+      sim::DecodeImage(gCoverPath, &coverWidth, &coverHeight);
+  if (cover.empty()) return;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = kWidth;
@@ -212,8 +182,8 @@ void SaveOverlayPicture(const std::string& path) {
   FillRect(dc, &all, dark);
   DeleteObject(dark);
   BITMAPINFO coverInfo = info;
-  coverInfo.bmiHeader.biWidth = static_cast<LONG>(coverWidth);
-  coverInfo.bmiHeader.biHeight = -static_cast<LONG>(coverHeight);
+  coverInfo.bmiHeader.biWidth = coverWidth;
+  coverInfo.bmiHeader.biHeight = -coverHeight;
   StretchDIBits(dc, 12, 12, kCoverSide, kCoverSide, 0, 0, coverWidth, coverHeight, cover.data(),
                 &coverInfo, DIB_RGB_COLORS, SRCCOPY);
   HFONT font = CreateFontA(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
@@ -296,7 +266,6 @@ int main(int argc, char** argv) {
   gCoverPath = folder + "cover.png";
   DeleteFileA(gOutputPath.c_str());
   DeleteFileA(gCoverPath.c_str());
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::string noCover = folder + "nocover.png";
   sim::SavePng(MakeCover(2), noCover);
   WriteAll(folder + "template.txt",

@@ -3,7 +3,6 @@
 // stop, and every way the service, the memory or the file system can fail the cover without
 // failing the announcement. The simulator's services count every buffer and interface.
 #include <gtest/gtest.h>
-#include <wincodec.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "album_art.h"
 #include "harness.h"
+#include "picture.h"
 
 namespace {
 
@@ -90,33 +90,6 @@ class CoverArtTest : public PluginTest {
   harness::BroadcastListener listener;
 };
 
-// The PNG file's pixels as 0xAARRGGBB, rows from the top; empty when WIC cannot read it.
-std::vector<std::uint32_t> PngPixels(const std::string& path, UINT* width, UINT* height) {
-  std::vector<std::uint32_t> pixels;
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IWICFormatConverter* converter = nullptr;
-  std::wstring wide(path.begin(), path.end());
-  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-      SUCCEEDED(factory->CreateDecoderFromFilename(wide.c_str(), nullptr, GENERIC_READ,
-                                                   WICDecodeMetadataCacheOnDemand, &decoder)) &&
-      SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(width, height)) &&
-      SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-      SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA,
-                                      WICBitmapDitherTypeNone, nullptr, 0,
-                                      WICBitmapPaletteTypeCustom))) {
-    pixels.resize(*width * *height);
-    if (FAILED(converter->CopyPixels(nullptr, *width * 4, pixels.size() * 4,
-                                     reinterpret_cast<BYTE*>(pixels.data()))))
-      pixels.clear();
-  }
-  for (IUnknown* p : std::initializer_list<IUnknown*>{converter, frame, decoder, factory})
-    if (p) p->Release();
-  return pixels;
-}
-
 TEST_F(CoverArtTest, EachTrackGetsItsCoverBeforeTheBroadcastAndThePlaceholderAtStop) {
   harness::WriteBytes(Path("missing.png"), kPlaceholder);
   StartWithCover({{"CoverArtMissing", Path("missing.png")}});
@@ -128,12 +101,11 @@ TEST_F(CoverArtTest, EachTrackGetsItsCoverBeforeTheBroadcastAndThePlaceholderAtS
 
   ASSERT_TRUE(Announce(1));
   ASSERT_EQ(atBroadcast.substr(0, 8), "\x89PNG\r\n\x1A\n");
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  UINT width = 0, height = 0;
-  EXPECT_EQ(PngPixels(Path("cover.img"), &width, &height), services.decoded["C:\\Music\\B.mp3"].pixels);
-  EXPECT_EQ(width, 3u);
-  EXPECT_EQ(height, 2u);
-  CoUninitialize();
+  int width = 0, height = 0;
+  EXPECT_EQ(sim::DecodeImage(Path("cover.img"), &width, &height),
+            services.decoded["C:\\Music\\B.mp3"].pixels);
+  EXPECT_EQ(width, 3);
+  EXPECT_EQ(height, 2);
 
   ASSERT_TRUE(Announce(2));
   EXPECT_EQ(atBroadcast, kPlaceholder) << "the service's answer is trusted over cover.jpg";
