@@ -2,7 +2,8 @@
 // export, the request numbers and records, and typed requests. Every request is WM_USER sent
 // synchronously to the player's main window with the argument in wParam and the request number
 // in lParam; the answer is the message's result. This is the only file of the plug-in that
-// spells the player's message numbers and records.
+// spells the player's message numbers and records, but for services.h, which spells those of
+// the service objects that kApiService leads to.
 #pragma once
 
 #include <windows.h>

@@ -22,6 +22,7 @@ using harness::PluginTest;
 
 constexpr char kStoredArt[] = "\xFF\xD8\xFF\xE0 stored JPEG of A \x00\x01 end";
 constexpr char kPlaceholder[] = "PNG placeholder";
+constexpr UINT kTrayMessage = WM_APP + 1;  // the tray icon's mouse events
 
 class CoverArtTest : public PluginTest {
  protected:
@@ -236,7 +237,7 @@ TEST_F(CoverArtTest, TheSameCoverIsNotWrittenAgainForTheSameTrack) {
   harness::WriteBytes(Path("cover.img"), "untouched");
   // The tray icon's right double-click announces the track again.
   const int before = listener.count;
-  SendMessageA(player.window(), WM_APP + 1, 0, WM_RBUTTONDBLCLK);
+  SendMessageA(player.window(), kTrayMessage, 0, WM_RBUTTONDBLCLK);
   ASSERT_TRUE(Eventually([&] { return listener.count > before; }, "the second announcement"));
   EXPECT_TRUE(FileHolds(Path("cover.img"), "untouched"));
   ASSERT_TRUE(Announce(1));
