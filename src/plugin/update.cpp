@@ -108,10 +108,9 @@ void Announce() {
                encoding);
   }
   std::string output = ExpandTemplate(TemplateText, tags);
-  if (!Output.path.empty()) {
-    WriteOutput(Output, output);
+  // Only a file that holds the announcement is worth another program's look.
+  if (WriteOutput(Output, output))
     SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
-  }
 }
 
 void Update(HWND window, UINT_PTR timer) {

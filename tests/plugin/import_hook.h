@@ -176,8 +176,11 @@ struct SystemCalls {
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
   int failWrites = 0;  // this many WriteFile calls write half their bytes, then fail: disk full
+  int failReads = 0;   // this many ReadFile calls fail, as on a bad sector
   // Files this user may not write, as if their folder or their rights said so: CreateFileA for
   // writing or making one, and WritePrivateProfileStringA to one, fail with access denied.
+  // CreateFileA also refuses, as Windows does, to empty a hidden or system file on opening
+  // (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
   std::set<std::string> unwritableFiles;
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
   ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
