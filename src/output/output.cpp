@@ -31,9 +31,11 @@ namespace {
 
 // Longest file the writer makes: lengths and offsets go to the system as signed 64-bit values.
 constexpr std::uint64_t kLongestFile = std::numeric_limits<LONGLONG>::max();
-// A move over a file that a reader holds open is tried again for this long in all: readers
-// open, read and close, and the move gets through between two reads.
+// A move over a file that a reader holds open is tried again for this long in all, and at least
+// this often (each try may wait its turn on a busy machine): readers open, read and close, and
+// the move gets through between two reads.
 constexpr DWORD kMoveRetryMs = 40;
+constexpr int kMoveTries = 5;
 // The attributes a file written whole keeps from the file it replaces.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -117,14 +119,17 @@ bool AttributesToKeep(const std::string& path, DWORD* attributes) {
   return true;
 }
 
+// The last number a temporary file's name took: names this process has had are not tried again.
+DWORD TemporaryFileSerial = 0;
+
 // A new file of ours in the folder of the file it is to replace, open for writing; it is
 // deleted when its owner ends unless it has been moved over that file.
 class TemporaryFile {
  public:
   TemporaryFile(const std::string& folder, DWORD attributes) {
-    static DWORD serial = 0;  // names already taken by this process are not tried again
     for (int attempt = 0; attempt < kTemporaryNameTries && !ok(); ++attempt) {
-      name_ = folder + "~tunecrier-" + Hex(GetCurrentProcessId()) + "-" + Hex(++serial) + ".tmp";
+      name_ = folder + "~tunecrier-" + Hex(GetCurrentProcessId()) + "-" +
+              Hex(++TemporaryFileSerial) + ".tmp";
       // CREATE_NEW: never a file that is there already, the user's or another writer's.
       file_ = CreateFileA(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                           attributes, nullptr);
@@ -150,12 +155,16 @@ class TemporaryFile {
     Close();
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flush ? MOVEFILE_WRITE_THROUGH : 0);
     const DWORD start = GetTickCount();
-    for (;;) {
+    for (int tries = 1;; ++tries) {
       if (MoveFileExA(name_.c_str(), path.c_str(), flags)) {
         name_.clear();  // it is the file at `path` now
         return true;
       }
-      if (GetTickCount() - start >= kMoveRetryMs) break;
+      // Only a file in use is worth waiting for (a path too long, say, stays refused).
+      const DWORD error = GetLastError();
+      if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+          (tries >= kMoveTries && GetTickCount() - start >= kMoveRetryMs))
+        break;
       Sleep(1);  // the reader's turn to close the file
     }
     ScopedHandle from(CreateFileA(name_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,

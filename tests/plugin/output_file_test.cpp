@@ -1,6 +1,6 @@
-// The output file: every write mode with its exact bytes, files of 2 GB and more, the files
-// read at init, and what happens when the system refuses a step. The "Not Playing" write at
-// quit carries the text.
+// The output file: every write mode with its exact bytes, files of 2 GB and more, readers that
+// must never catch a write half done, the files read at init, and what happens when the system
+// refuses a step. The "Not Playing" write at quit carries the text.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
