@@ -156,10 +156,9 @@ TEST_F(OutputFileTest, AReaderNeverSeesAnOverwriteHalfDone) {
   EXPECT_EQ(Files(), kOwnFiles);
 }
 
-// A reader that never lets go of the file (no delete sharing) gets the new text in place
-// after a few tries to move it; a disk that fills up while the new text is being put aside
-// leaves the old one. No temporary file stays behind either way.
-TEST_F(OutputFileTest, AnOverwriteThatCannotMoveOrFinish) {
+// A reader that never lets go of the file (no delete sharing) gets the new text in place after
+// a few tries to move it, and no temporary file stays behind.
+TEST_F(OutputFileTest, AReaderThatHoldsTheFileGetsTheTextInPlace) {
   harness::WriteBytes(Path("out.txt"), std::string(100, 'o'));
   HANDLE reader = CreateFileA(Path("out.txt").c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -170,13 +169,22 @@ TEST_F(OutputFileTest, AnOverwriteThatCannotMoveOrFinish) {
   EXPECT_TRUE(FileHolds(Path("out.txt"), "new"));
   EXPECT_GT(Calls.Count("MoveFileExA"), 1) << "tried again";
   EXPECT_EQ(Files(), kOwnFiles);
+}
 
-  WriteEnabledIni("unused", "longer than before", {{"WriteMode", "0"}});
-  Start();
-  Calls.failWrites = 1;
-  Stop();
-  EXPECT_TRUE(FileHolds(Path("out.txt"), "new"));
-  EXPECT_EQ(Files(), kOwnFiles);
+// A disk that fills up halfway through a write: in every mode the file keeps its old content
+// and length, and no temporary file stays behind.
+TEST_F(OutputFileTest, ADiskThatFillsUpLeavesTheOldFile) {
+  harness::WriteBytes(Path("out.txt"), "old content");
+  for (const char* mode : {"0", "1", "2"}) {
+    SCOPED_TRACE(std::string("mode ") + mode);
+    WriteEnabledIni("unused", "a longer new text", {{"WriteMode", mode}});
+    Start();
+    Calls.failWrites = 1;
+    Stop();
+    EXPECT_EQ(Calls.failWrites, 0) << "a write was made";
+    EXPECT_TRUE(FileHolds(Path("out.txt"), "old content"));
+    EXPECT_EQ(Files(), kOwnFiles);
+  }
 }
 
 TEST_F(OutputFileTest, OverwriteLeavesTheNewTextAlone) {
@@ -233,17 +241,6 @@ TEST_F(OutputFileTest, AnEmptyOrMissingNotPlayingFileWritesNothing) {
   Start();
   Stop();
   EXPECT_TRUE(FileMissing(Path("out.txt")));
-}
-
-// A disk that fills up during an append: the half-written entry is cut back off.
-TEST_F(OutputFileTest, AnAppendThatFailsIsCutBack) {
-  harness::WriteBytes(Path("out.txt"), "old content");
-  WriteEnabledIni("unused", "new text", {{"WriteMode", "1"}});
-  Start();
-  Calls.failWrites = 1;
-  Stop();
-  EXPECT_EQ(Calls.Count("WriteFile"), 1);
-  EXPECT_TRUE(FileHolds(Path("out.txt"), "old content"));
 }
 
 // Another program holds a view of the file while entries are appended and prepended, and the
