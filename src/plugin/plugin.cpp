@@ -88,10 +88,17 @@ WNDPROC SetHostProc(WNDPROC procedure) {
                                        : SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, value));
 }
 
+// The two files' bytes as last read: a file that cannot be read now (another program has it
+// locked) keeps them, so announcements go on with the last good template.
+std::string TemplateFileBytes;
+std::string NotPlayingFileBytes;
+
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
-  NotPlayingText = DecodeFile(ReadTextFile(Settings.NotPlayingFile), Settings.TextEncoding);
+  ReadTextFile(Settings.TemplateFile, &TemplateFileBytes);
+  ReadTextFile(Settings.NotPlayingFile, &NotPlayingFileBytes);
+  TemplateText = DecodeFile(TemplateFileBytes, Settings.TextEncoding);
+  NotPlayingText = DecodeFile(NotPlayingFileBytes, Settings.TextEncoding);
 }
 
 // The last popup's text, kept for the tray's left double-click, in a new encoding.

@@ -105,8 +105,9 @@ void PutCover(std::optional<std::string> cover) {
   const std::string& path = Settings.CoverArtFile;
   if (path.empty()) return;
   if (!cover && !Settings.CoverArtMissing.empty()) {
-    std::string placeholder = ReadTextFile(Settings.CoverArtMissing);
-    if (!placeholder.empty()) cover = std::move(placeholder);
+    std::string placeholder;
+    if (ReadTextFile(Settings.CoverArtMissing, &placeholder) && !placeholder.empty())
+      cover = std::move(placeholder);
   }
   const CoverWrite write = {path, cover.has_value(), cover ? Fingerprint(*cover) : 0};
   if (write == LastCoverWrite) return;
@@ -166,10 +167,9 @@ void Announce() {
                encoding);
   }
   std::string output = ExpandTemplate(TemplateText, tags);
-  if (!Output.path.empty()) {
-    WriteOutput(Output, output);
+  // Only a file that holds the announcement is worth another program's look.
+  if (WriteOutput(Output, output))
     SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
-  }
 }
 
 void Update(HWND window, UINT_PTR timer) {
