@@ -311,6 +311,8 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
       return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
     case IPC_FORMAT_TITLE:
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
+    case IPC_GET_API_SERVICE:
+      return apiService ? reinterpret_cast<LRESULT>(apiService) : 1;
     case IPC_GETINIDIRECTORY:
       if (version < 0x2900) return unknownAnswer;
       if (iniDirectory.empty()) return 0;

@@ -102,6 +102,9 @@ class Player {
   // spell) and IPC_GETINIDIRECTORYW, each from the version that has it (an older one answers as
   // to any request it does not know); empty: both answer 0.
   std::wstring iniDirectory;
+  // What IPC_GET_API_SERVICE answers (an AlbumArtServices' manager()); null: 1, as a player
+  // before 5.5.
+  void* apiService = nullptr;
 
   // Starts track `index` from its beginning: position, kPlaying, title; from 5.0
   // IPC_PLAYING_FILE with its path. The play command does this with the current track,

@@ -50,6 +50,10 @@ constexpr LPARAM IPC_FORMAT_TITLE_EXTENDED = 298;
 constexpr LPARAM IPC_GETINIDIRECTORY = 335;
 constexpr LPARAM IPC_GETINIDIRECTORYW = 1335;
 
+// The service manager (5.5 and later; older players answer 1, as to any request they do not
+// know): see album_art.h.
+constexpr LPARAM IPC_GET_API_SERVICE = 3025;
+
 // Notifications the player sends its own window (where plug-ins that subclass it see them).
 // A file has started playing (5.0 and later); wParam is its path, a char* the player owns.
 constexpr LPARAM IPC_PLAYING_FILE = 3003;

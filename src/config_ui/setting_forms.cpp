@@ -39,6 +39,8 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
   keys.push_back({"TemplateFile", c.templateFile});
   keys.push_back({"NotPlayingFile", c.notPlayingFile});
   keys.push_back({"OutputFile", c.outputFile});
+  keys.push_back({"CoverArtFile", c.coverArtFile});
+  keys.push_back({"CoverArtMissing", c.coverArtMissing});
   keys.push_back({"PopupEnabled", Switch(c.popupEnabled)});
   if (!c.popupTimeout.empty()) keys.push_back({"PopupTimeout", c.popupTimeout});
   keys.push_back({"PopupFormat", c.popupFormat});

@@ -32,6 +32,8 @@ struct ConfigChoices {
   std::string templateFile;
   std::string notPlayingFile;
   std::string outputFile;
+  std::string coverArtFile;
+  std::string coverArtMissing;
   bool popupEnabled = false;
   std::string popupTimeout;  // the chosen entry's text; empty when none is chosen
   std::string popupFormat;
@@ -51,6 +53,7 @@ using SavedKey = std::pair<const char*, std::string>;
 
 // Every key OK writes, in the order it writes them. A key whose control offered nothing (no
 // write mode button checked; no timeout entry chosen; the speech keys and Volume without a
-// speech engine; no text encoding chosen) is left out, so the file keeps its value. PollingInterval is never among them;
-// TextEncoding comes last.
+// speech engine; no text encoding chosen) is left out, so the file keeps its value.
+// PollingInterval is never among them; the cover's two keys follow OutputFile; TextEncoding
+// comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

@@ -2,7 +2,8 @@
 // export, the request numbers and records, and typed requests. Every request is WM_USER sent
 // synchronously to the player's main window with the argument in wParam and the request number
 // in lParam; the answer is the message's result. This is the only file of the plug-in that
-// spells the player's message numbers and records.
+// spells the player's message numbers and records, but for services.h, which spells those of
+// the service objects that kApiService leads to.
 #pragma once
 
 #include <windows.h>
@@ -52,6 +53,7 @@ constexpr LPARAM kFormatTitle = 297;
 constexpr LPARAM kIniDirectory = 335;
 constexpr LPARAM kIniDirectoryWide = 1335;
 constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
+constexpr LPARAM kApiService = 3025;  // the service manager (5.5 and later), see services.h
 
 // Wide forms of 211, 290, 296 and 297: the same answers in UTF-16.
 constexpr LPARAM kFileNameWide = 214;
@@ -151,15 +153,16 @@ inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
   return SendMessageA(HostWindow(), WM_USER, argument, code);
 }
 
-// The answer of a request that answers a text the player owns, or null when it is none. A player
-// answers 1 to a request it does not know, and no text lives in the first 64 KB of the address
-// space, which Windows never maps: every answer below that is no text.
-constexpr ULONG_PTR kFirstTextAddress = 0x10000;
-template <class Char>
-const Char* TextAnswer(LPARAM code, WPARAM argument = 0) {
+// The answer of a request that answers the address of something the player owns (a text, an
+// object), or null when it is none. A player answers 1 to a request it does not know, and
+// nothing lives in the first 64 KB of the address space, which Windows never maps: every answer
+// below that is no address.
+constexpr ULONG_PTR kFirstAddress = 0x10000;
+template <class T>
+T* AddressAnswer(LPARAM code, WPARAM argument = 0) {
   const LRESULT answer = Request(code, argument);
-  if (static_cast<ULONG_PTR>(answer) < kFirstTextAddress) return nullptr;
-  return reinterpret_cast<const Char*>(answer);
+  if (static_cast<ULONG_PTR>(answer) < kFirstAddress) return nullptr;
+  return reinterpret_cast<T*>(answer);
 }
 
 inline unsigned Version() { return static_cast<unsigned>(Request(kVersion)); }
@@ -175,13 +178,13 @@ inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannels
 
 // The player owns the text; copy it at once. May be null.
 inline const char* FileName(int position) {
-  return TextAnswer<char>(kFileName, static_cast<WPARAM>(position));
+  return AddressAnswer<const char>(kFileName, static_cast<WPARAM>(position));
 }
 
 // The folder the player keeps its own INI file in, without a trailing backslash as a rule.
 // The player owns the text; copy it at once. May be null.
-inline const char* IniDirectory() { return TextAnswer<char>(kIniDirectory); }
-inline const wchar_t* IniDirectoryWide() { return TextAnswer<wchar_t>(kIniDirectoryWide); }
+inline const char* IniDirectory() { return AddressAnswer<const char>(kIniDirectory); }
+inline const wchar_t* IniDirectoryWide() { return AddressAnswer<const wchar_t>(kIniDirectoryWide); }
 
 inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
   Request(album ? kExtendedInfoAlbum : kExtendedInfo, reinterpret_cast<WPARAM>(request));
@@ -193,7 +196,7 @@ inline void FormatTitle(TitleFormatRequest* request) {
 
 // The player owns the text; copy it at once. Null from a player that does not know the request.
 inline const wchar_t* FileNameWide(int position) {
-  return TextAnswer<wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
+  return AddressAnswer<const wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
 }
 
 inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
@@ -204,6 +207,10 @@ inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
 inline void FormatTitleWide(TitleFormatRequestW* request) {
   Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
 }
+
+// The player's service manager, or null: players before 5.5 answer 1, as to any request they
+// do not know.
+inline void* ApiService() { return AddressAnswer<void>(kApiService); }
 
 inline bool IsPlayingNotification(UINT message, LPARAM lParam) {
   return message == WM_USER && lParam == kPlayingNotification;

@@ -99,10 +99,17 @@ bool HookInChain() {
   return HookRan;
 }
 
+// The two files' bytes as last read: a file that cannot be read now (another program has it
+// locked) keeps them, so announcements go on with the last good template.
+std::string TemplateFileBytes;
+std::string NotPlayingFileBytes;
+
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
-  NotPlayingText = DecodeFile(ReadTextFile(Settings.NotPlayingFile), Settings.TextEncoding);
+  ReadTextFile(Settings.TemplateFile, &TemplateFileBytes);
+  ReadTextFile(Settings.NotPlayingFile, &NotPlayingFileBytes);
+  TemplateText = DecodeFile(TemplateFileBytes, Settings.TextEncoding);
+  NotPlayingText = DecodeFile(NotPlayingFileBytes, Settings.TextEncoding);
 }
 
 // The last popup's text, kept for the tray's left double-click, in a new encoding.
@@ -200,8 +207,10 @@ void __cdecl Quit() {
     if (keep) HoldModule(GET_MODULE_HANDLE_EX_FLAG_PIN);
     // The player unloads us next: no update timer may fire into the freed module.
     KillArmedUpdates();
-    if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
-      WriteOutput(Output, NotPlayingText);
+    if (Settings.Enabled && !NotPlayingWritten) {
+      if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
+      PutCover(std::nullopt);
+    }
   });
 }
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "host/host.h"
@@ -65,5 +66,9 @@ constexpr UINT kRetryDelayMs = 200;
 // answer is not the id, and the player may own timers of the same numbers.
 void ArmUpdate(UINT_PTR timer, UINT delayMs);
 void KillArmedUpdates();
+
+// Puts `cover` (none: the CoverArtMissing image, or no file at all) into the cover file, unless
+// the file was made so last time. Nothing without a cover file.
+void PutCover(std::optional<std::string> cover);
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

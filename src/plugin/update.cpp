@@ -1,7 +1,8 @@
 // The update cycle and the hook on the player's main window.
 //
 // Update is the one place that notices a new track or a stop and drives every
-// announcement: popup and tray tooltip, speech, output file and broadcast, in that order. It
+// announcement: cover file, popup and tray tooltip, speech, output file and broadcast, in that
+// order. It
 // runs only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
 // double-clicks into updates (or the last popup again) and passes every other message on to
@@ -9,13 +10,19 @@
 // texts they show.
 //
 // The update timers armed are remembered from ArmUpdate until they are killed; quit and a
-// config that switches the plug-in off kill exactly those.
+// config that switches the plug-in off kill exactly those. The cover file's last write is
+// remembered (its path and a fingerprint of its bytes) so that the same cover is not written
+// again; the player's services may call anything while the cover is asked for, quit included,
+// so the module is held meanwhile and kept for good when quit came.
 #include <mbstring.h>
 
 #include <bitset>
+#include <cstdint>
+#include <optional>
 
 #include "base/guarded.h"
 #include "base/product.h"
+#include "cover/cover.h"
 #include "encoding/encoding.h"
 #include "format/format.h"
 #include "notify/notify.h"
@@ -40,6 +47,23 @@ constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 
 // The update timers set on the player's window and not killed since, by id.
 std::bitset<kPollingTimer + 1> ArmedUpdates;
+
+// What the cover file was last made: an image (its fingerprint) or deleted, at which path.
+struct CoverWrite {
+  std::string path;
+  bool image = false;
+  std::uint64_t fingerprint = 0;
+  bool operator==(const CoverWrite&) const = default;
+};
+// Empty path: nothing known, the next cover is written whatever it is.
+CoverWrite LastCoverWrite;
+
+// FNV-1a, 64 bits: linear, and two covers of a stream's tracks do not meet by chance.
+std::uint64_t Fingerprint(const std::string& bytes) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001B3ull;
+  return hash;
+}
 
 static_assert(kFirstRetryTimer == kNotificationTimer + 1 && kPollingTimer == kLastRetryTimer + 1,
               "a retry arms the id after its own, and the last retry is not the polling timer");
@@ -84,9 +108,43 @@ std::string BulletSeparator(Encoding encoding) {
   return bullet.empty() ? std::string() : " " + bullet + " ";
 }
 
+}  // namespace
+
+void PutCover(std::optional<std::string> cover) {
+  const std::string& path = Settings.CoverArtFile;
+  if (path.empty()) return;
+  if (!cover && !Settings.CoverArtMissing.empty()) {
+    std::string placeholder;
+    if (ReadTextFile(Settings.CoverArtMissing, &placeholder) && !placeholder.empty())
+      cover = std::move(placeholder);
+  }
+  const CoverWrite write = {path, cover.has_value(), cover ? Fingerprint(*cover) : 0};
+  if (write == LastCoverWrite) return;
+  const bool done = cover ? WriteFileWhole(path, *cover, Settings.FlushFileBuffers)
+                          : DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  LastCoverWrite = done ? write : CoverWrite{};
+}
+
+namespace {
+
+// The playing track's cover into the cover file; false when quit came meanwhile.
+bool PutPlayingCover() {
+  if (Settings.CoverArtFile.empty()) return true;
+  HMODULE held = HoldModule(0);
+  // A cover that cannot be had (memory ran out for it) is no reason to drop the announcement.
+  Guarded([] {
+    std::optional<std::string> cover = PlayingCover(HostVersion);
+    if (!HasQuit) PutCover(std::move(cover));  // quit has made the file what it should be
+  });
+  if (HasQuit) return false;  // the reference is kept: this code returns through the module
+  if (held) FreeLibrary(held);
+  return true;
+}
+
 void HandleStop() {
   if (NotPlayingWritten) return;
   NotPlayingWritten = true;
+  Guarded([] { PutCover(std::nullopt); });
   PopupText.clear();
   SetTrayTip(kProductName, Settings.TextEncoding);
   if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
@@ -98,6 +156,7 @@ void ShowPopupText() {
 }
 
 void Announce() {
+  if (!PutPlayingCover()) return;
   const Encoding encoding = Settings.TextEncoding;
   const TagContext tags{CurrentTitle, HostVersion, HostVersionText, encoding};
   if (Settings.PopupEnabled) {
@@ -116,10 +175,9 @@ void Announce() {
                encoding);
   }
   std::string output = ExpandTemplate(TemplateText, tags);
-  if (!Output.path.empty()) {
-    WriteOutput(Output, output);
+  // Only a file that holds the announcement is worth another program's look.
+  if (WriteOutput(Output, output))
     SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
-  }
 }
 
 void Update(HWND window, UINT_PTR timer) {

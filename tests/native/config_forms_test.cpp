@@ -41,7 +41,8 @@ TEST(SavedKeys, EveryKeyOnceInTheFilesOrderWithoutThePollingInterval) {
   for (const auto& [name, value] : SavedKeys(c)) names.push_back(name);
   EXPECT_EQ(names, (std::vector<std::string>{
                        "Enabled", "FlushFileBuffers", "WriteMode", "InitializeOutput",
-                       "TemplateFile", "NotPlayingFile", "OutputFile", "PopupEnabled",
+                       "TemplateFile", "NotPlayingFile", "OutputFile", "CoverArtFile",
+                       "CoverArtMissing", "PopupEnabled",
                        "PopupTimeout", "PopupFormat", "ReplaceHyphens", "SpeechEnabled",
                        "SpeechFormat", "WhenSpeaking", "Volume"}));
   std::vector<SavedKey> keys = SavedKeys(c);

@@ -127,6 +127,7 @@ LRESULT CALLBACK BroadcastListener::Procedure(HWND window, UINT message, WPARAM 
   auto* listener = reinterpret_cast<BroadcastListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (listener && listener->message_ != 0 && message == listener->message_) {
     ++listener->count;
+    if (listener->onBroadcast) listener->onBroadcast();
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

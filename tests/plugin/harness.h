@@ -73,6 +73,7 @@ class BroadcastListener {
   BroadcastListener(const BroadcastListener&) = delete;
   BroadcastListener& operator=(const BroadcastListener&) = delete;
   int count = 0;
+  std::function<void()> onBroadcast;  // runs as each broadcast arrives
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -201,15 +201,50 @@ LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD l
   return MapViewOfFile(mapping, access, high, low, size);
 }
 
+// As Windows answers, and Wine does not: an existing hidden or system file is not emptied on
+// opening unless the caller names those attributes.
+bool HiddenRefused(LPCSTR path, DWORD disposition, DWORD attributes) {
+  constexpr DWORD kNamed = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (disposition != CREATE_ALWAYS && disposition != TRUNCATE_EXISTING) return false;
+  const DWORD old = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  return old != INVALID_FILE_ATTRIBUTES && (old & kNamed & ~attributes) != 0;
+}
+
 HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD disposition, DWORD attributes, HANDLE templateFile) {
   Note("CreateFileA");
   Calls.fileOpens.push_back({Text(path), access, share, disposition});
-  if (WriteDenied(path, access, disposition)) {
+  if (WriteDenied(path, access, disposition) || HiddenRefused(path, disposition, attributes)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+}
+
+BOOL WINAPI RecWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                         LPOVERLAPPED at) {
+  Note("WriteFile");
+  if (Calls.failWrites > 0) {
+    // A disk that fills up halfway through the write.
+    --Calls.failWrites;
+    DWORD half = 0;
+    WriteFile(file, data, size / 2, &half, at);
+    if (written) *written = half;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, size, written, at);
+}
+
+BOOL WINAPI RecReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED at) {
+  Note("ReadFile");
+  if (Calls.failReads > 0) {
+    --Calls.failReads;
+    if (read) *read = 0;
+    SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+  }
+  return ReadFile(file, data, size, read, at);
 }
 
 BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
@@ -464,6 +499,8 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
     {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
+    {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},
+    {"kernel32.dll", "ReadFile", reinterpret_cast<void*>(RecReadFile)},
     {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},
     {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(RecCreateCompatibleDC)},
     {"gdi32.dll", "DeleteDC", reinterpret_cast<void*>(RecDeleteDC)},

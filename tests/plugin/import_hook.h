@@ -175,9 +175,12 @@ struct SystemCalls {
   bool realShellExecute = false;                                       // default: not launched
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
+  int failWrites = 0;  // this many WriteFile calls write half their bytes, then fail: disk full
+  int failReads = 0;   // this many ReadFile calls fail, as on a bad sector
   // Files this user may not write, as if their folder or their rights said so: CreateFileA for
   // writing or making one, WritePrivateProfileStringA to one and MoveFileExA onto one fail with
-  // access denied.
+  // access denied. CreateFileA also refuses, as Windows does, to empty a hidden or system file
+  // on opening (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
   std::set<std::string> unwritableFiles;
   // The WritePrivateProfileStringA call with this number (as counted, from 1) fails as a full
   // disk would; 0: none does.
