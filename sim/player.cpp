@@ -123,6 +123,7 @@ std::string Player::TitleFor(int index, const Track& track) {
 void Player::Play(int index) {
   position = index;
   playState = kPlaying;
+  elapsedMs = 0;
   if (const Track* track = Current()) SetTitle(TitleFor(index, *track));
   if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, IPC_PLAYING_FILE);
 }
@@ -218,12 +219,22 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   log.push_back({message, wParam, lParam, otherThread, now.QuadPart});
+  if (onMessage) onMessage(log.back());
   switch (message) {
     case WM_USER:
       return Request(wParam, lParam);
     case WM_COMMAND:
-      if (wParam == WINAMP_BUTTON3 && playState == kPlaying) Pause();
-      else if (wParam == WINAMP_BUTTON2) Play(position);
+      // Pause toggles; play restarts the current track, also a paused one; stop stops.
+      if (wParam == WINAMP_BUTTON3 && playState == kPlaying) {
+        Pause();
+      } else if (wParam == WINAMP_BUTTON3 && playState == kPaused) {
+        playState = kPlaying;
+        if (const Track* track = Current()) SetTitle(TitleFor(position, *track));
+      } else if (wParam == WINAMP_BUTTON2) {
+        Play(position);
+      } else if (wParam == WINAMP_BUTTON4) {
+        Stop();
+      }
       return 0;
     case WM_DESTROY:
       window_ = nullptr;
@@ -244,7 +255,7 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     case IPC_GETOUTPUTTIME:
       return OutputTime(argument);
     case IPC_SETVOLUME:
-      if (argument == kQueryVolume) return volume;
+      if (argument == kQueryVolume) return volumeQueryAnswer ? *volumeQueryAnswer : volume;
       volume = static_cast<int>(argument);
       return 0;
     case IPC_GETLISTLENGTH:
@@ -295,9 +306,9 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
   }
 }
 
-// The simulator has no clock: a track is always at its start.
+// The simulator has no clock: a track stays where it was started or put.
 LRESULT Player::OutputTime(WPARAM mode) {
-  if (mode == kOutputPositionMs) return 0;
+  if (mode == kOutputPositionMs) return elapsedMs;
   const Track* track = Current();
   if (unknownLengthQueries > 0) {
     --unknownLengthQueries;
@@ -394,6 +405,15 @@ LRESULT Player::FormatTitle(waFormatTitle* request) {
 
 bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit) {
   module_ = LoadLibraryA(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Load(const std::wstring& dllPath, const std::function<void(HMODULE)>& beforeInit) {
+  module_ = LoadLibraryW(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Start(const std::function<void(HMODULE)>& beforeInit) {
   if (!module_) return false;
   using GetHeader = winampGeneralPurposePlugin*(__cdecl*)();
   auto get = reinterpret_cast<GetHeader>(

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,12 @@ class Player {
   int position = 0;
   int playState = kStopped;        // kPlaying, kStopped, kPaused, or any number
   int volume = 200;
+  // Where the current track plays, in milliseconds: Play starts it at 0, and nothing moves it
+  // on by itself; a test sets it for time that has passed or the user's seeking.
+  int elapsedMs = 0;
+  // When set, IPC_SETVOLUME's volume query answers this instead of the volume, as a player
+  // (or another plug-in answering for it) that does not know the query may.
+  std::optional<LRESULT> volumeQueryAnswer;
   int unknownLengthQueries = 0;     // IPC_GETOUTPUTTIME answers -1 this many more times
   bool nullFileName = false;        // IPC_GETPLAYLISTFILE answers null
   bool formatsTitles = true;        // false: IPC_FORMAT_TITLE writes nothing, as an old player
@@ -91,14 +98,21 @@ class Player {
   // spell) and IPC_GETINIDIRECTORYW, each from the version that has it; empty: both answer 0.
   std::wstring iniDirectory;
 
-  // Starts track `index`: position, kPlaying, title; from 5.0 IPC_PLAYING_FILE.
+  // Starts track `index` from its beginning: position, kPlaying, title; from 5.0
+  // IPC_PLAYING_FILE. The play command does this with the current track, whatever the state.
   void Play(int index);
   void Stop();
+  // Pauses (what the pause command does to a playing track).
   void Pause();
   // Sets the window title directly.
   void SetTitle(const std::string& title);
   std::string Title() const;  // in UTF-8 from a Unicode window
   static std::string TitleFor(int index, const Track& track);
+
+  // Called with each message as it arrives, before the player acts on it: a test's stand-in
+  // for what the user or the player itself does at that moment (the player unloads its
+  // plug-ins inside its own handling of a message when it closes, for one).
+  std::function<void(const Message&)> onMessage;
 
   // --- what the player received ----------------------------------------------------------
   std::vector<Message> log;
@@ -120,6 +134,8 @@ class Player {
   // LoadLibrary, the export, hwndParent and hDllInstance, then `beforeInit` (import hooks go
   // in here), then init. False when the DLL or its export is missing.
   bool Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
+  // The same by a wide path, as a Unicode player loads its plug-ins.
+  bool Load(const std::wstring& dllPath, const std::function<void(HMODULE)>& beforeInit = {});
   // quit, then FreeLibrary (unless keepLoaded).
   void Unload(bool keepLoaded = false);
   void Config();
@@ -128,6 +144,7 @@ class Player {
   int initResult = -1;
 
  private:
+  bool Start(const std::function<void(HMODULE)>& beforeInit);
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK WideProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT Dispatch(bool wide, HWND window, UINT message, WPARAM wParam, LPARAM lParam);

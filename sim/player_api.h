@@ -76,8 +76,10 @@ constexpr WPARAM kInfoChannels = 2;
 
 // --- Commands: WM_COMMAND to the main window, the id in wParam, lParam 0 ---------------------
 
-constexpr WPARAM WINAMP_BUTTON2 = 40045;  // Play
-constexpr WPARAM WINAMP_BUTTON3 = 40046;  // Pause
+constexpr WPARAM WINAMP_FILE_QUIT = 40001;  // Exit: the simulator leaves it to onMessage
+constexpr WPARAM WINAMP_BUTTON2 = 40045;  // Play: the current track from its beginning
+constexpr WPARAM WINAMP_BUTTON3 = 40046;  // Pause: pauses a playing track, resumes a paused one
+constexpr WPARAM WINAMP_BUTTON4 = 40047;  // Stop
 
 // --- Records ----------------------------------------------------------------------------------
 

@@ -307,11 +307,13 @@ void EditInNotepad(HWND dialog, const NotepadEdit& edit) {
   ShellExecuteA(HostWindow(), "open", notepad.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
-// Writes the keys until one fails; false then, after telling the user which file it was.
+// Writes the keys, all or none; false when they could not be, after telling the user which
+// file it was.
 bool Save(HWND dialog) {
   ConfigChoices c;
   c.enabled = Checked(dialog, IDC_ENABLE);
   c.flushBuffers = Checked(dialog, IDC_FLUSH_BUFFERS);
+  c.overwrite = Checked(dialog, IDC_OVERWRITE);
   c.append = Checked(dialog, IDC_APPEND);
   c.prepend = Checked(dialog, IDC_PREPEND);
   c.initializeOutput = Checked(dialog, IDC_INITIALIZE_OUTPUT);
@@ -329,12 +331,10 @@ bool Save(HWND dialog) {
   c.volume = PendingVolume;
   c.textEncoding = ChosenEncoding(dialog);
   c.speechOffered = SpeechOffered;
-  for (const auto& [key, value] : SavedKeys(c)) {
-    if (!WriteSetting(*DialogIniPath, key, value)) {
-      std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
-      MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
-      return false;
-    }
+  if (!SaveSettings(*DialogIniPath, SavedKeys(c))) {
+    std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
+    MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
+    return false;
   }
   DialogSettings->Volume = PendingVolume;
   return true;

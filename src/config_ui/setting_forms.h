@@ -25,6 +25,7 @@ std::string VolumeLabel(unsigned level);
 struct ConfigChoices {
   bool enabled = false;
   bool flushBuffers = false;
+  bool overwrite = false;
   bool append = false;
   bool prepend = false;
   bool initializeOutput = false;
@@ -49,7 +50,7 @@ struct ConfigChoices {
 using SavedKey = std::pair<const char*, std::string>;
 
 // Every key OK writes, in the order it writes them. A key whose control offered nothing (no
-// timeout entry chosen; the speech keys and Volume without a speech engine; no text encoding
-// chosen) is left out, so the file keeps its value. PollingInterval is never among them;
+// write mode button checked; no timeout entry chosen; the speech keys and Volume without a
+// speech engine; no text encoding chosen) is left out, so the file keeps its value. PollingInterval is never among them;
 // TextEncoding comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

@@ -81,6 +81,7 @@ constexpr WPARAM kPlayCommand = 40045;
 // Play states answered to kPlayState.
 constexpr int kStopped = 0;
 constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
 
 constexpr int kUnknownLength = -1;
 
@@ -194,9 +195,6 @@ inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
 inline void FormatTitleWide(TitleFormatRequestW* request) {
   Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
 }
-
-// Sends the player's own playing notification to its window; our hook turns it into an update.
-inline void SendPlayingNotification() { Request(kPlayingNotification); }
 
 inline bool IsPlayingNotification(UINT message, LPARAM lParam) {
   return message == WM_USER && lParam == kPlayingNotification;

@@ -39,6 +39,12 @@ extern WNDPROC PreviousHostProc;
 extern bool HostWindowUnicode;
 // On from quit until the next init: the hook passes every message straight on.
 extern bool HasQuit;
+// How many calls of the hook are on the player's stack: a quit inside one returns into this
+// module, which must then stay mapped.
+extern int HookDepth;
+// Set by the hook on every message it sees: init sends a message that does nothing to find out
+// whether the hook is still in the player's chain.
+extern bool HookRan;
 // The registered message broadcast after each write of the output file.
 extern UINT OutputUpdatedMessage;
 // The template and "Not Playing" files' texts, read at init and after the dialog's OK.

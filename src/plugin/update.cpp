@@ -26,6 +26,8 @@ std::string CurrentTitle;
 std::string LastTitle;
 std::string PopupText;
 bool NotPlayingWritten = false;
+int HookDepth = 0;
+bool HookRan = false;
 
 namespace {
 
@@ -151,9 +153,11 @@ bool OnTrayEvent(LPARAM event) {
     if (host::PlayState() != host::kStopped && !PopupText.empty()) ShowPopupText();
     return false;
   }
+  // Armed here, not by a playing notification of our own: other subclasses and the player
+  // read that message's file name, and the player did not send it.
   if (event == kTrayRightDoubleClick && host::PlayState() != host::kStopped) {
     LastTitle.clear();
-    host::SendPlayingNotification();
+    ArmUpdate(kNotificationTimer, kNotificationDelayMs);
   }
   return true;
 }
@@ -193,10 +197,16 @@ void KillArmedUpdates() {
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!Guarded([=] { return Hook(message, lParam); }, true)) return 1;
-  // Through the ANSI functions a Unicode window's texts would pass the code page and come
-  // back with '?' for what it cannot spell.
-  if (HostWindowUnicode)
-    return CallWindowProcW(PreviousHostProc, window, message, wParam, lParam);
-  return CallWindowProcA(PreviousHostProc, window, message, wParam, lParam);
+  HookRan = true;
+  ++HookDepth;
+  LRESULT result = 1;
+  if (Guarded([=] { return Hook(message, lParam); }, true)) {
+    // Through the ANSI functions a Unicode window's texts would pass the code page and come
+    // back with '?' for what it cannot spell.
+    result = HostWindowUnicode
+                 ? CallWindowProcW(PreviousHostProc, window, message, wParam, lParam)
+                 : CallWindowProcA(PreviousHostProc, window, message, wParam, lParam);
+  }
+  --HookDepth;
+  return result;
 }

@@ -110,12 +110,15 @@ std::vector<std::string> Entries(HWND dialog, int list) {
 }
 
 // The profile writes seen, as key=value lines, against the expected ones in order; every
-// write must go to section "Tunecrier" of the plug-in's INI file.
+// write must go to section "Tunecrier" of a file in the INI file's folder (the copy that then
+// replaces it). The call that writes out a cached file (all null) is not a key.
 ::testing::AssertionResult WroteInOrder(const Keys& expected, const std::string& iniPath) {
   std::string seen, wanted, misplaced;
+  auto folder = [](const std::string& path) { return path.substr(0, path.rfind('\\') + 1); };
   for (const ProfileWrite& w : Calls.profileWrites) {
+    if (w.keyNull && w.valueNull && w.section.empty()) continue;
     seen += "  " + w.key + "=" + harness::Shown(w.value) + "\n";
-    if (w.section != "Tunecrier" || lstrcmpiA(w.file.c_str(), iniPath.c_str()) != 0 ||
+    if (w.section != "Tunecrier" || lstrcmpiA(folder(w.file).c_str(), folder(iniPath).c_str()) ||
         w.keyNull || w.valueNull)
       misplaced += "  " + w.key + " went to [" + w.section + "] of " + w.file + "\n";
   }
@@ -338,8 +341,9 @@ TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
     int click;  // a write mode button to click, or 0
     const char* written;
   };
-  // Append wins over prepend, and neither is overwrite, also when no button is checked.
-  const Case cases[] = {{"3", 0, "0"}, {"0", kAppend, "1"}, {"0", kPrepend, "2"},
+  // Append wins over prepend. A mode no button stands for (a hand edit) checks none, and is
+  // kept: written as overwrite, the next track would wipe the log it appends to.
+  const Case cases[] = {{"3", 0, "(not written)"}, {"0", kAppend, "1"}, {"0", kPrepend, "2"},
                         {"1", 0, "1"}, {"2", 0, "2"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("WriteMode ") + c.writeMode + ", clicked " + std::to_string(c.click));
@@ -355,6 +359,9 @@ TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
       Click(dialog, kOk);
     }));
     EXPECT_EQ(ValueOf("WriteMode"), c.written);
+    if (!c.click) {
+      EXPECT_EQ(StoredValue(IniPath(), "WriteMode"), c.writeMode);
+    }
     EXPECT_EQ(ValueOf("Enabled"), "0");
     EXPECT_EQ(ValueOf("FlushFileBuffers"), "0");
     EXPECT_EQ(ValueOf("InitializeOutput"), "0");
@@ -377,10 +384,10 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
     Click(dialog, kOk);
   }));
-  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1)
-      << "config sends the player's playing notification once";
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0)
+      << "no playing notification the player did not send";
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
-  ASSERT_FALSE(timers.empty()) << "the notification arms an update";
+  ASSERT_FALSE(timers.empty()) << "an update is armed";
   EXPECT_TRUE(timers[0].set);
   EXPECT_EQ(timers[0].id, 0u);
   EXPECT_EQ(timers[0].period, 10u);
@@ -403,6 +410,28 @@ TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
   EXPECT_TRUE(harness::Eventually(
       [&] { return sim::ReadAll(Path("new-out.txt")) == "old|entry"; },
       "the announcement appended to the new output file"));
+}
+
+// The file changed since init (a hand edit, another instance of the player): the dialog shows
+// it as it is now, and OK neither reverts it nor leaves it unused.
+TEST_F(ConfigDialogOk, OpensOnTheFileAsItIsNowAndAppliesIt) {
+  WriteEnabledIni("first", "");
+  harness::WriteBytes(Path("second.txt"), "second");
+  StartWithoutSpeechEngine();
+  player.Play(0);
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
+                                  "the first announcement"));
+  WritePrivateProfileStringA("Tunecrier", "TemplateFile", Path("second.txt").c_str(),
+                             IniPath().c_str());
+  WritePrivateProfileStringA("Tunecrier", "PopupFormat", "%Title% (edited)", IniPath().c_str());
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    EXPECT_EQ(ItemText(dialog, kTemplateFile), Path("second.txt"));
+    Click(dialog, kOk);
+  }));
+  EXPECT_EQ(StoredValue(IniPath(), "TemplateFile"), Path("second.txt"));
+  EXPECT_EQ(StoredValue(IniPath(), "PopupFormat"), "%Title% (edited)");
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "second"; },
+                                  "the same track announced from the file's template"));
 }
 
 TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {

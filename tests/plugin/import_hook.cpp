@@ -161,7 +161,35 @@ BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (Calls.Count("WritePrivateProfileStringA") == Calls.failProfileWriteNumber) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
   return WritePrivateProfileStringA(section, key, value, file);
+}
+
+// A file moved over an unwritable one is denied as a write to it would be.
+BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+  Note("MoveFileExA");
+  if (Unwritable(to)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExA(from, to, flags);
+}
+
+BOOL WINAPI RecGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID answer,
+                                   DWORD size, PDWORD needed) {
+  Note("GetTokenInformation");
+  if (kind != TokenVirtualizationEnabled || !Calls.virtualizedToken)
+    return GetTokenInformation(token, kind, answer, size, needed);
+  if (needed) *needed = sizeof(DWORD);
+  if (!answer || size < sizeof(DWORD)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *static_cast<DWORD*>(answer) = 1;
+  return TRUE;
 }
 
 LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T size) {
@@ -217,11 +245,6 @@ BOOL WINAPI RecReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOV
     return FALSE;
   }
   return ReadFile(file, data, size, read, at);
-}
-
-BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
-  Note("MoveFileExA");
-  return MoveFileExA(from, to, flags);
 }
 
 BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
@@ -473,8 +496,9 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "WritePrivateProfileStringA", reinterpret_cast<void*>(RecWriteProfileString)},
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
-    {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
     {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
+    {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
+    {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
     {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},
     {"kernel32.dll", "ReadFile", reinterpret_cast<void*>(RecReadFile)},
     {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},

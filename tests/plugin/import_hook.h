@@ -178,10 +178,16 @@ struct SystemCalls {
   int failWrites = 0;  // this many WriteFile calls write half their bytes, then fail: disk full
   int failReads = 0;   // this many ReadFile calls fail, as on a bad sector
   // Files this user may not write, as if their folder or their rights said so: CreateFileA for
-  // writing or making one, and WritePrivateProfileStringA to one, fail with access denied.
-  // CreateFileA also refuses, as Windows does, to empty a hidden or system file on opening
-  // (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
+  // writing or making one, WritePrivateProfileStringA to one and MoveFileExA onto one fail with
+  // access denied. CreateFileA also refuses, as Windows does, to empty a hidden or system file
+  // on opening (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
   std::set<std::string> unwritableFiles;
+  // The WritePrivateProfileStringA call with this number (as counted, from 1) fails as a full
+  // disk would; 0: none does.
+  int failProfileWriteNumber = 0;
+  // GetTokenInformation answers that the process token has file virtualisation on, as a
+  // player without a manifest has it on Vista and later.
+  bool virtualizedToken = false;
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
   ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
 
