@@ -35,7 +35,7 @@ constexpr std::uint64_t kLongestFile = std::numeric_limits<LONGLONG>::max();
 // this often (each try may wait its turn on a busy machine): readers open, read and close, and
 // the move gets through between two reads.
 constexpr DWORD kMoveRetryMs = 40;
-constexpr int kMoveTries = 5;
+constexpr int kMoveTries = 10;
 // The attributes a file written whole keeps from the file it replaces.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
