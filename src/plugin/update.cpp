@@ -12,7 +12,7 @@
 // The update timers armed are remembered from ArmUpdate until they are killed; quit and a
 // config that switches the plug-in off kill exactly those. The cover file's last write is
 // remembered (its path and a fingerprint of its bytes) so that the same cover is not written
-// again; the player's services may call anything while the cover is asked for, quit included,
+// again, until init forgets it; the player's services may call anything while the cover is asked for, quit included,
 // so the module is held meanwhile and kept for good when quit came.
 #include <mbstring.h>
 
@@ -124,6 +124,8 @@ void PutCover(std::optional<std::string> cover) {
                           : DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
   LastCoverWrite = done ? write : CoverWrite{};
 }
+
+void ForgetCoverWrite() { LastCoverWrite = CoverWrite{}; }
 
 namespace {
 
