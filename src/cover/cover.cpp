@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/com.h"
 #include "base/handle.h"
 #include "encoding/encoding.h"
 #include "host/host.h"
@@ -72,38 +73,6 @@ class PlayerBuffer {
   void* p_ = nullptr;
 };
 
-// One reference on a COM object, released when the scope ends.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (p_) p_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T* get() const { return p_; }
-  T** put() { return &p_; }
-  T* operator->() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
-// This thread in a COM apartment while the owner lives (the player's thread usually is one).
-class ComApartment {
- public:
-  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (joined_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool joined_;
-};
-
 // Whether the `length` bytes at `p` are memory this process can read: a length the service
 // made up (longer than its buffer, longer than the address space) is not followed.
 bool Readable(const void* p, std::size_t length) {
@@ -139,10 +108,11 @@ std::wstring PlayingFile(unsigned hostVersion) {
 // width × height pixels 0xAARRGGBB, rows from the top, as a PNG file; none where the system
 // has no imaging component or it refuses.
 std::optional<std::string> EncodePng(const DWORD* pixels, int width, int height) {
-  ComApartment apartment;
+  // The player's thread usually is in one already, which this joins once more.
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
   ComRef<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
-                              kImagingFactoryInterface, reinterpret_cast<void**>(factory.put()))))
+                              kImagingFactoryInterface, factory.putVoid())))
     return std::nullopt;
   // In memory, 0xAARRGGBB is blue, green, red, alpha: WIC's 32-bit BGRA, not premultiplied.
   const UINT stride = static_cast<UINT>(width) * 4;
