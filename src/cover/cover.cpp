@@ -36,8 +36,6 @@ constexpr GUID kPngContainer = {
     0x1B7CFAF4, 0x713F, 0x473C, {0xBB, 0xCD, 0x61, 0x37, 0x42, 0x5F, 0xAE, 0xAF}};
 constexpr GUID kBgra32Pixels = {
     0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
-// An answer below 64 KB is no address.
-constexpr ULONG_PTR kLowestAddress = 0x10000;
 
 // A service taken from its factory, given back through it when the scope ends.
 class ServiceRef {
@@ -79,7 +77,7 @@ bool Readable(const void* p, std::size_t length) {
   constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   auto at = reinterpret_cast<std::uintptr_t>(p);
-  if (at < kLowestAddress || length == 0 || length > UINTPTR_MAX - at) return false;
+  if (at < host::kFirstAddress || length == 0 || length > UINTPTR_MAX - at) return false;
   const std::uintptr_t end = at + length;
   while (at < end) {
     MEMORY_BASIC_INFORMATION region;
@@ -97,11 +95,10 @@ bool Readable(const void* p, std::size_t length) {
 std::wstring PlayingFile(unsigned hostVersion) {
   const int position = host::PlaylistPosition();
   if (hostVersion >= host::kFirstWideFileNameVersion) {
-    const wchar_t* wide = host::FileNameWide(position);
-    if (reinterpret_cast<ULONG_PTR>(wide) >= kLowestAddress) return wide;
+    if (const wchar_t* wide = host::FileNameWide(position)) return wide;
   }
   const char* narrow = host::FileName(position);
-  if (reinterpret_cast<ULONG_PTR>(narrow) < kLowestAddress) return {};
+  if (!narrow) return {};
   return WideText(narrow, Encoding::kAnsi);
 }
 
