@@ -1,4 +1,5 @@
-// Screen capture and a small PNG writer (zlib stored blocks: no compression library needed).
+// Screen capture, a small PNG writer (zlib stored blocks: no compression library needed), and
+// image files decoded through WIC.
 #include "picture.h"
 
 #include <wincodec.h>

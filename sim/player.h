@@ -1,14 +1,14 @@
 // A stand-in for the Winamp player, for the plug-in tests and the demo.
 //
 // A real top-level window whose procedure answers the player's WM_USER requests and commands
-// from a scriptable state (version, playlist, position, play state, volume), titles itself
-// the way the player does ("12. Artist - Song - Winamp"), sends itself the playing
-// notification when a track starts (version 5.0 and later), answers 1 to a request it does
-// not know, records every message it receives and loads a plug-in the way the player does. Texts of its tracks are UTF-8 (bytes that are not
-// UTF-8 are taken in the code page); it answers the ANSI requests in the code page and the wide
-// ones in UTF-16, from the same data. It spells the player's interface itself
-// (player_api.h) and takes nothing from the plug-in, so the two agree only where both are
-// right. Everything runs on the thread that made it.
+// from a scriptable state (version, playlist, position, play state, volume), titles itself the
+// way the player does ("12. Artist - Song - Winamp"), sends itself the playing notification
+// when a track starts (version 5.0 and later), answers 1 to a request it does not know, records
+// every message it receives and loads a plug-in the way the player does. Texts of its tracks
+// are UTF-8 (bytes that are not UTF-8 are taken in the code page); it answers the ANSI requests
+// in the code page and the wide ones in UTF-16, from the same data. It spells the player's
+// interface itself (player_api.h) and takes nothing from the plug-in, so the two agree only
+// where both are right. Everything runs on the thread that made it.
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 // The configuration dialog: shows the settings it is given and the INI file they live in,
 // keeps three groups of controls enabled as their switches say, picks files with the common
 // open and save dialogs, opens the template and "Not Playing" files in Notepad, runs the
-// volume dialog, and on OK writes every key whose control it offered to the INI file, or says
-// that it could not.
+// volume dialog, and on OK writes every key whose control it offered to the INI file, all or
+// none, or says that it could not (or that the cover file would overwrite another of its files).
 //
 // Lifetime: modal, from RunConfigDialog until OK (result IDOK), Cancel or the close box
 // (IDCANCEL); the settings and INI path it is given are reached through DialogSettings and

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "base/com.h"
 #include "base/handle.h"
 #include "encoding/encoding.h"
 #include "host/host.h"
@@ -35,8 +36,6 @@ constexpr GUID kPngContainer = {
     0x1B7CFAF4, 0x713F, 0x473C, {0xBB, 0xCD, 0x61, 0x37, 0x42, 0x5F, 0xAE, 0xAF}};
 constexpr GUID kBgra32Pixels = {
     0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
-// An answer below 64 KB is no address.
-constexpr ULONG_PTR kLowestAddress = 0x10000;
 
 // A service taken from its factory, given back through it when the scope ends.
 class ServiceRef {
@@ -72,45 +71,13 @@ class PlayerBuffer {
   void* p_ = nullptr;
 };
 
-// One reference on a COM object, released when the scope ends.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (p_) p_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T* get() const { return p_; }
-  T** put() { return &p_; }
-  T* operator->() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
-// This thread in a COM apartment while the owner lives (the player's thread usually is one).
-class ComApartment {
- public:
-  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (joined_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool joined_;
-};
-
 // Whether the `length` bytes at `p` are memory this process can read: a length the service
 // made up (longer than its buffer, longer than the address space) is not followed.
 bool Readable(const void* p, std::size_t length) {
   constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   auto at = reinterpret_cast<std::uintptr_t>(p);
-  if (at < kLowestAddress || length == 0 || length > UINTPTR_MAX - at) return false;
+  if (at < host::kFirstAddress || length == 0 || length > UINTPTR_MAX - at) return false;
   const std::uintptr_t end = at + length;
   while (at < end) {
     MEMORY_BASIC_INFORMATION region;
@@ -128,21 +95,21 @@ bool Readable(const void* p, std::size_t length) {
 std::wstring PlayingFile(unsigned hostVersion) {
   const int position = host::PlaylistPosition();
   if (hostVersion >= host::kFirstWideFileNameVersion) {
-    const wchar_t* wide = host::FileNameWide(position);
-    if (reinterpret_cast<ULONG_PTR>(wide) >= kLowestAddress) return wide;
+    if (const wchar_t* wide = host::FileNameWide(position)) return wide;
   }
   const char* narrow = host::FileName(position);
-  if (reinterpret_cast<ULONG_PTR>(narrow) < kLowestAddress) return {};
+  if (!narrow) return {};
   return WideText(narrow, Encoding::kAnsi);
 }
 
 // width × height pixels 0xAARRGGBB, rows from the top, as a PNG file; none where the system
 // has no imaging component or it refuses.
 std::optional<std::string> EncodePng(const DWORD* pixels, int width, int height) {
-  ComApartment apartment;
+  // The player's thread usually is in one already, which this joins once more.
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
   ComRef<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
-                              kImagingFactoryInterface, reinterpret_cast<void**>(factory.put()))))
+                              kImagingFactoryInterface, factory.putVoid())))
     return std::nullopt;
   // In memory, 0xAARRGGBB is blue, green, red, alpha: WIC's 32-bit BGRA, not premultiplied.
   const UINT stride = static_cast<UINT>(width) * 4;

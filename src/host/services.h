@@ -1,14 +1,14 @@
-// The player's service objects (5.5 and later), as the plug-in calls them: the service
-// manager that host::ApiService answers, the factories it hands out, and the two services the
-// cover needs, the album-art service and the memory manager that frees what that one returns.
+// The player's service objects (5.5 and later), as the plug-in calls them: the service manager
+// that host::ApiService answers, the factories it hands out, and the two services the cover
+// needs, the album-art service and the memory manager that frees what that one returns.
 //
 // Every one of them is "dispatchable": its first field points at a table whose one entry is
 // `int dispatch(int msg, void* result, void** params, int count)`, a member function of the
-// player's compiler (this in ECX, the callee pops). The calls are the typed functions below. Each argument travels as a pointer to a
-// copy of it, in order; `result` points at the caller's default, which stays when the object
-// does not know `msg` (dispatch answers 0 then). The objects are the player's: an interface is
-// given back through the factory it came from, never deleted. Everything is called on the
-// player's window thread.
+// player's compiler (this in ECX, the callee pops). The calls are the typed functions below.
+// Each argument travels as a pointer to a copy of it, in order; `result` points at the caller's
+// default, which stays when the object does not know `msg` (dispatch answers 0 then). The
+// objects are the player's: an interface is given back through the factory it came from, never
+// deleted. Everything is called on the player's window thread.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,5 @@
-// Reading the template and "Not Playing" files, and writing the output file.
+// Reading the template and "Not Playing" files, writing the output file, and replacing a file
+// whole (WriteFileWhole, which the cover file goes through too).
 //
 // Nothing is read or written through a mapped view: an I/O error inside a view (a network
 // share gone, a stick pulled out) is an exception no handler of ours catches. Overwrite and

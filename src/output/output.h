@@ -1,6 +1,7 @@
 // The files the plug-in reads and writes besides its INI file: the template and "Not Playing"
-// texts, and the output file that other programs read. Every call opens, works and closes;
-// no handle outlives it, and every failure is silent.
+// texts (and the image for tracks without a cover), the output file that other programs read,
+// and any file replaced whole (the cover file). Every call opens, works and closes; no handle
+// outlives it. A failure is never shown: the writes answer whether the file holds the text.
 #pragma once
 
 #include <cstdint>

@@ -132,6 +132,7 @@ int __cdecl Init() {
     LastTitle.clear();
     PopupText.clear();
     NotPlayingWritten = false;
+    ForgetCoverWrite();
     QueryHostVersion();
     IniPath = FindIniPath(HostVersion, "");
     LoadSettingsAndTarget();

@@ -70,5 +70,7 @@ void KillArmedUpdates();
 // Puts `cover` (none: the CoverArtMissing image, or no file at all) into the cover file, unless
 // the file was made so last time. Nothing without a cover file.
 void PutCover(std::optional<std::string> cover);
+// The next PutCover writes whatever it is given: the file may have changed since the last run.
+void ForgetCoverWrite();
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

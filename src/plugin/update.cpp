@@ -1,9 +1,8 @@
 // The update cycle and the hook on the player's main window.
 //
-// Update is the one place that notices a new track or a stop and drives every
-// announcement: cover file, popup and tray tooltip, speech, output file and broadcast, in that
-// order. It
-// runs only as the timer procedure of the update timers on the player's window. The hook turns
+// Update is the one place that notices a new track or a stop and drives every announcement:
+// cover file, popup and tray tooltip, speech, output file and broadcast, in that order. It runs
+// only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
 // double-clicks into updates (or the last popup again) and passes every other message on to
 // the player; from quit on it passes everything on. The subsystems are handed the titles and
@@ -12,8 +11,8 @@
 // The update timers armed are remembered from ArmUpdate until they are killed; quit and a
 // config that switches the plug-in off kill exactly those. The cover file's last write is
 // remembered (its path and a fingerprint of its bytes) so that the same cover is not written
-// again; the player's services may call anything while the cover is asked for, quit included,
-// so the module is held meanwhile and kept for good when quit came.
+// again, until init forgets it; the player's services may call anything while the cover is
+// asked for, quit included, so the module is held meanwhile and kept for good when quit came.
 #include <mbstring.h>
 
 #include <bitset>
@@ -124,6 +123,8 @@ void PutCover(std::optional<std::string> cover) {
                           : DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
   LastCoverWrite = done ? write : CoverWrite{};
 }
+
+void ForgetCoverWrite() { LastCoverWrite = CoverWrite{}; }
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The user's settings and their storage in an INI file (section "Tunecrier"); the record and
 // its parsing are in parse.h, which the native tests use. The entry keeps the one record in
 // use, loaded from "gen_tunecrier.ini" at init and after the configuration dialog's OK; that
-// dialog opens on the file as it is then and saves the keys it shows, all or none. The file is the one beside the DLL, or, where this user
-// cannot write that one, the one in the player's settings folder (FindIniPath); the entry
-// picks it at init and checks it again at config. Every function here works on its arguments
-// alone. Free of <windows.h>.
+// dialog opens on the file as it is then and saves the keys it shows, all or none. The file is
+// the one beside the DLL, or, where this user cannot write that one, the one in the player's
+// settings folder (FindIniPath); the entry picks it at init and checks it again at config.
+// Every function here works on its arguments alone. Free of <windows.h>.
 #pragma once
 
 #include <string>

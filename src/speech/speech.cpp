@@ -23,6 +23,7 @@
 #include <string>
 #include <utility>
 
+#include "base/com.h"
 #include "base/guarded.h"
 #include "base/handle.h"
 #include "encoding/encoding.h"
@@ -154,40 +155,6 @@ std::wstring SpokenText(const std::string& text, Encoding encoding) {
   return WideText(std::string_view(text.c_str()), encoding);
 }
 
-// The multithreaded COM apartment for the worker, for as long as the owner lives.
-class ComApartment {
- public:
-  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-  // A failed initialisation must not be balanced by an uninitialisation.
-  ~ComApartment() {
-    if (joined_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  bool joined() const { return joined_; }
-
- private:
-  bool joined_;
-};
-
-// One reference on a voice object, released at the end of the scope or earlier by Release.
-class VoiceRef {
- public:
-  VoiceRef() = default;
-  ~VoiceRef() { Release(); }
-  VoiceRef(const VoiceRef&) = delete;
-  VoiceRef& operator=(const VoiceRef&) = delete;
-  void** Out() { return reinterpret_cast<void**>(&voice_); }
-  VoiceInterface* operator->() const { return voice_; }
-  void Release() {
-    if (voice_) voice_->Release();
-    voice_ = nullptr;
-  }
-
- private:
-  VoiceInterface* voice_ = nullptr;
-};
-
 // Whether the plug-in's run `run` goes on: once it has ended, nothing more is sent the player.
 bool Ours(LONG run) {
   Locked locked;
@@ -261,8 +228,8 @@ void GiveBack(PlayerChanges& changes, bool pause, bool volume, LONG run) {
 
 // Speaks the job until its voice is done, or cut short by a newer job or the end of the run.
 void Speak(const SpeechJob& job) {
-  VoiceRef voice;
-  if (FAILED(CoCreateInstance(job.ClassId, nullptr, CLSCTX_ALL, kVoiceInterface, voice.Out())))
+  ComRef<VoiceInterface> voice;  // released when this returns, before the player goes on
+  if (FAILED(CoCreateInstance(job.ClassId, nullptr, CLSCTX_ALL, kVoiceInterface, voice.putVoid())))
     return;
   if (!DrivePlayer(job, [&](PlayerChanges& changes) { TakePlayer(job, changes); })) return;
   // Whether speaking works or not, the player is put back afterwards.
@@ -271,7 +238,6 @@ void Speak(const SpeechJob& job) {
     if (waits[0] && WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
       voice->Speak(nullptr, kSpeakPurgeBeforeSpeak, nullptr);
   }
-  voice.Release();  // before the player goes on
 }
 
 // The next job, taken out of the mailbox; none when it is empty, and the worker then ends.
@@ -286,7 +252,7 @@ std::unique_ptr<SpeechJob> TakeJob() {
 }
 
 void RunWorker() {
-  ComApartment apartment;
+  ComApartment apartment(COINIT_MULTITHREADED);
   while (std::unique_ptr<SpeechJob> job = TakeJob()) {
     if (apartment.joined()) Speak(*job);
     // A job waiting already goes on with the player as this one leaves it, as far as it wants.

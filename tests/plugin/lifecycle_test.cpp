@@ -231,6 +231,24 @@ TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
   FreeLibrary(held);
 }
 
+// The cover file may change between the runs (here another program deletes it): the new run
+// writes it as if it had never seen it.
+TEST_F(InitAfterQuit, WritesTheCoverFileAgain) {
+  harness::WriteBytes(Path("missing.png"), "placeholder");
+  WriteEnabledIni("x", "", {{"CoverArtFile", Path("cover.img")},
+                            {"CoverArtMissing", Path("missing.png")}});
+  Start();
+  HMODULE held = LoadLibraryA(DllPath().c_str());
+  Stop();  // writes the placeholder
+  DeleteFileA(Path("cover.img").c_str());
+  Start();
+  Notify();  // the stop is handled
+  EXPECT_TRUE(harness::Eventually(
+      [&] { return FileHolds(Path("cover.img"), "placeholder"); }, "the placeholder"));
+  Stop();
+  FreeLibrary(held);
+}
+
 // A subclass below the hook that takes itself out by putting back what it replaced takes the
 // hook out with it; quit then keeps the module, and the next init must put the hook back.
 WNDPROC UnderCarelessHook = nullptr;
