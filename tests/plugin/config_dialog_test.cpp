@@ -149,6 +149,13 @@ class ConfigDialogTest : public PluginTest {
   void StartWithoutSpeechEngine() {
     Start([](HMODULE) { Calls.progIdAnswer = ProgIdAnswer::Unknown; });
   }
+  // Starts, plays track 0 and waits until the output file holds `text`.
+  ::testing::AssertionResult StartAndAnnounce(const std::string& text) {
+    StartWithoutSpeechEngine();
+    player.Play(0);
+    return harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == text; },
+                               "the first announcement");
+  }
   void Forget() {
     Calls.profileWrites.clear();
     Calls.timers.clear();
@@ -381,10 +388,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
   WriteEnabledIni("first", "");
   harness::WriteBytes(Path("second.txt"), "second");
   player.version = 0x5000;
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("first"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
@@ -404,10 +408,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
 TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
   WriteEnabledIni("entry", "");
   harness::WriteBytes(Path("new-out.txt"), "old|");
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "entry"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("entry"));
   EXPECT_TRUE(Configure([&](HWND dialog) {
     SetItemText(dialog, kOutputFile, Path("new-out.txt"));
     Click(dialog, kAppend);
@@ -423,10 +424,7 @@ TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
 TEST_F(ConfigDialogOk, OpensOnTheFileAsItIsNowAndAppliesIt) {
   WriteEnabledIni("first", "");
   harness::WriteBytes(Path("second.txt"), "second");
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("first"));
   WritePrivateProfileStringA("Tunecrier", "TemplateFile", Path("second.txt").c_str(),
                              IniPath().c_str());
   WritePrivateProfileStringA("Tunecrier", "PopupFormat", "%Title% (edited)", IniPath().c_str());
@@ -544,10 +542,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     WriteEnabledIni("first", "", {{"PopupEnabled", "1"}, {"Volume", "20"}});
     std::string ini = sim::ReadAll(IniPath());
     player.version = 0x5000;
-    StartWithoutSpeechEngine();
-    player.Play(0);
-    ASSERT_TRUE(harness::Eventually(
-        [&] { return sim::ReadAll(Path("out.txt")) == "first"; }, "the first announcement"));
+    ASSERT_TRUE(StartAndAnnounce("first"));
     Forget();
     EXPECT_TRUE(Configure([&](HWND dialog) {
       SetItemText(dialog, kTemplateFile, "C:\\elsewhere.txt");

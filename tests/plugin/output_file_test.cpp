@@ -34,18 +34,6 @@ class OutputFileTest : public PluginTest {
     Start();
     Stop();
   }
-  // The names of the files in the case's folder: no temporary file of the writer's among them.
-  std::set<std::string> Files() const {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-  }
   const std::set<std::string> kOwnFiles = {"gen_tunecrier.dll", "gen_tunecrier.ini",
                                            "notplaying.txt", "out.txt", "template.txt"};
 };
@@ -182,18 +170,29 @@ TEST_F(OutputFileTest, AReaderThatHoldsTheFileGetsTheTextInPlace) {
   EXPECT_EQ(Files(), kOwnFiles);
 }
 
-// A disk that fills up halfway through a write: in every mode the file keeps its old content
-// and length, and no temporary file stays behind.
-TEST_F(OutputFileTest, ADiskThatFillsUpLeavesTheOldFile) {
-  harness::WriteBytes(Path("out.txt"), "old content");
-  for (const char* mode : {"0", "1", "2"}) {
-    SCOPED_TRACE(std::string("mode ") + mode);
-    WriteEnabledIni("unused", "a longer new text", {{"WriteMode", mode}});
+// A disk that fills up halfway through a write, in every mode; a prepend in UTF-16 whose file's
+// first bytes, read to keep its mark in front, cannot be read (the entry is dropped rather than
+// put before the mark): the file keeps its old content and length, and no temporary file stays.
+TEST_F(OutputFileTest, AWriteOrReadThatFailsLeavesTheOldFile) {
+  const struct {
+    const char* mode;
+    const char* encoding;
+    std::string old;
+    int SystemCalls::*failing;
+  } cases[] = {{"0", "0", "old content", &SystemCalls::failWrites},
+               {"1", "0", "old content", &SystemCalls::failWrites},
+               {"2", "0", "old content", &SystemCalls::failWrites},
+               {"2", "2", std::string("\xFF\xFEo\0l\0d\0", 8), &SystemCalls::failReads}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("mode ") + c.mode + ", encoding " + c.encoding);
+    harness::WriteBytes(Path("out.txt"), c.old);
+    WriteEnabledIni("unused", "a longer new text",
+                    {{"WriteMode", c.mode}, {"TextEncoding", c.encoding}});
     Start();
-    Calls.failWrites = 1;
+    Calls.*c.failing = 1;
     Stop();
-    EXPECT_EQ(Calls.failWrites, 0) << "a write was made";
-    EXPECT_TRUE(FileHolds(Path("out.txt"), "old content"));
+    EXPECT_EQ(Calls.*c.failing, 0) << "the failing call was made";
+    EXPECT_TRUE(FileHolds(Path("out.txt"), c.old));
     EXPECT_EQ(Files(), kOwnFiles);
   }
 }
@@ -320,19 +319,6 @@ TEST_F(OutputFileTest, AHiddenSystemFileIsWrittenInEveryMode) {
     EXPECT_TRUE(FileHolds(out, step.holds));
     EXPECT_EQ(GetFileAttributesA(out.c_str()) & kHiddenSystem, kHiddenSystem);
   }
-}
-
-// A prepend in UTF-16 reads the file's first bytes to keep its mark in front; when they cannot
-// be read, the entry is dropped rather than put before the mark.
-TEST_F(OutputFileTest, AUnicodePrependWhoseHeadCannotBeReadIsDropped) {
-  const std::string marked = std::string("\xFF\xFEo\0l\0d\0", 8);
-  harness::WriteBytes(Path("out.txt"), marked);
-  WriteEnabledIni("unused", "new", {{"WriteMode", "2"}, {"TextEncoding", "2"}});
-  Start();
-  Calls.failReads = 1;
-  Stop();
-  EXPECT_EQ(Calls.failReads, 0) << "the head was read";
-  EXPECT_TRUE(FileHolds(Path("out.txt"), marked));
 }
 
 // Another program writing the template or the "Not Playing" file holds it open with read and
