@@ -169,7 +169,6 @@ BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
   return WritePrivateProfileStringA(section, key, value, file);
 }
 
-// A file moved over an unwritable one is denied as a write to it would be.
 // The plug-in's write in place over the watched file (InPlacePhase): whether its last move over
 // that file was refused, and the handle of the write while it is open. Only the thread that
 // writes the file touches these.
@@ -181,6 +180,7 @@ bool Watched(LPCSTR path) {
          lstrcmpiA(path, Calls.inPlaceWatched.c_str()) == 0;
 }
 
+// A file moved over an unwritable one is denied as a write to it would be.
 BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
   Note("MoveFileExA");
   if (Unwritable(to)) {
