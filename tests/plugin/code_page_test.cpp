@@ -40,21 +40,20 @@ class CodePageTest : public harness::PluginTest {
 TEST_F(CodePageTest, ThePopupsBulletIsTheCodePagesOwnElseTheHyphenStays) {
   struct Case {
     UINT codePage;
-    const char* shown;  // in the code page
+    const char* encoding;
+    std::string shown;  // drawn in the code page, or drawn wide (shown here in UTF-8)
   };
   // 932 has no bullet (and 0x95 leads a character there); 950 only a best fit, another
-  // character.
-  for (const Case& c : {Case{0, "Artist \x95 Song"}, Case{932, "Artist - Song"},
-                        Case{950, "Artist - Song"}}) {
+  // character. UTF-8 has one always.
+  for (const Case& c : {Case{0, "0", "Artist \x95 Song"}, Case{932, "0", "Artist - Song"},
+                        Case{950, "0", "Artist - Song"}, Case{932, "1", "Artist \u2022 Song"}}) {
     SCOPED_TRACE(c.codePage);
-    PlayOn(c.codePage, "", {{"PopupFormat", "%FullTitle%"}});
+    PlayOn(c.codePage, "", {{"PopupFormat", "%FullTitle%"}, {"TextEncoding", c.encoding}});
     ASSERT_FALSE(Calls.textDraws.empty());
-    EXPECT_EQ(Calls.textDraws.back().text, c.shown);
+    const TextDraw& drawn = Calls.textDraws.back();
+    EXPECT_EQ(c.encoding[0] == '1' ? sim::Utf8(drawn.wideText) : drawn.text, c.shown);
     Stop();
   }
-  PlayOn(932, "", {{"PopupFormat", "%FullTitle%"}, {"TextEncoding", "1"}});
-  ASSERT_FALSE(Calls.textDraws.empty());
-  EXPECT_EQ(Calls.textDraws.back().wideText, L"Artist \u2022 Song") << "UTF-8 has one always";
 }
 
 TEST_F(CodePageTest, LineBreaksNeverSplitADoubleByteCharacter) {

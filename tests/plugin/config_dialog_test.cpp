@@ -149,6 +149,13 @@ class ConfigDialogTest : public PluginTest {
   void StartWithoutSpeechEngine() {
     Start([](HMODULE) { Calls.progIdAnswer = ProgIdAnswer::Unknown; });
   }
+  // Starts, plays track 0 and waits until the output file holds `text`.
+  ::testing::AssertionResult StartAndAnnounce(const std::string& text) {
+    StartWithoutSpeechEngine();
+    player.Play(0);
+    return harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == text; },
+                               "the first announcement");
+  }
   void Forget() {
     Calls.profileWrites.clear();
     Calls.timers.clear();
@@ -381,10 +388,7 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
   WriteEnabledIni("first", "");
   harness::WriteBytes(Path("second.txt"), "second");
   player.version = 0x5000;
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("first"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
@@ -401,43 +405,27 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
                                   "the same track announced again from the new template"));
 }
 
+// The file changed since init too (a hand edit, another instance of the player): the dialog
+// shows it as it is now, and OK neither reverts it nor leaves it unused.
 TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
   WriteEnabledIni("entry", "");
   harness::WriteBytes(Path("new-out.txt"), "old|");
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "entry"; },
-                                  "the first announcement"));
-  EXPECT_TRUE(Configure([&](HWND dialog) {
-    SetItemText(dialog, kOutputFile, Path("new-out.txt"));
-    Click(dialog, kAppend);
-    Click(dialog, kOk);
-  }));
-  EXPECT_TRUE(harness::Eventually(
-      [&] { return sim::ReadAll(Path("new-out.txt")) == "old|entry"; },
-      "the announcement appended to the new output file"));
-}
-
-// The file changed since init (a hand edit, another instance of the player): the dialog shows
-// it as it is now, and OK neither reverts it nor leaves it unused.
-TEST_F(ConfigDialogOk, OpensOnTheFileAsItIsNowAndAppliesIt) {
-  WriteEnabledIni("first", "");
   harness::WriteBytes(Path("second.txt"), "second");
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("entry"));
   WritePrivateProfileStringA("Tunecrier", "TemplateFile", Path("second.txt").c_str(),
                              IniPath().c_str());
   WritePrivateProfileStringA("Tunecrier", "PopupFormat", "%Title% (edited)", IniPath().c_str());
   EXPECT_TRUE(Configure([&](HWND dialog) {
     EXPECT_EQ(ItemText(dialog, kTemplateFile), Path("second.txt"));
+    SetItemText(dialog, kOutputFile, Path("new-out.txt"));
+    Click(dialog, kAppend);
     Click(dialog, kOk);
   }));
   EXPECT_EQ(StoredValue(IniPath(), "TemplateFile"), Path("second.txt"));
   EXPECT_EQ(StoredValue(IniPath(), "PopupFormat"), "%Title% (edited)");
-  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "second"; },
-                                  "the same track announced from the file's template"));
+  EXPECT_TRUE(harness::Eventually(
+      [&] { return sim::ReadAll(Path("new-out.txt")) == "old|second"; },
+      "the announcement from the file's template appended to the new output file"));
 }
 
 TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
@@ -544,10 +532,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     WriteEnabledIni("first", "", {{"PopupEnabled", "1"}, {"Volume", "20"}});
     std::string ini = sim::ReadAll(IniPath());
     player.version = 0x5000;
-    StartWithoutSpeechEngine();
-    player.Play(0);
-    ASSERT_TRUE(harness::Eventually(
-        [&] { return sim::ReadAll(Path("out.txt")) == "first"; }, "the first announcement"));
+    ASSERT_TRUE(StartAndAnnounce("first"));
     Forget();
     EXPECT_TRUE(Configure([&](HWND dialog) {
       SetItemText(dialog, kTemplateFile, "C:\\elsewhere.txt");

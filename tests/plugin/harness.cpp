@@ -286,6 +286,18 @@ void PluginTest::TearDown() {
   RemoveDirectoryA(dir.c_str());
 }
 
+std::set<std::string> PluginTest::Files() const {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
 void PluginTest::WriteIni(const Keys& keys) {
   std::string text = "[Tunecrier]\r\n";
   for (const auto& [key, value] : keys) text += key + "=" + value + "\r\n";

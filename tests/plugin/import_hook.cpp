@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 SystemCalls Calls;
+std::atomic<unsigned> InPlacePhase{0};
 
 namespace {
 
@@ -168,6 +169,17 @@ BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
   return WritePrivateProfileStringA(section, key, value, file);
 }
 
+// The plug-in's write in place over the watched file (InPlacePhase): whether its last move over
+// that file was refused, and the handle of the write while it is open. Only the thread that
+// writes the file touches these.
+bool WatchedMoveRefused = false;
+HANDLE InPlaceWrite = INVALID_HANDLE_VALUE;
+
+bool Watched(LPCSTR path) {
+  return path && !Calls.inPlaceWatched.empty() &&
+         lstrcmpiA(path, Calls.inPlaceWatched.c_str()) == 0;
+}
+
 // A file moved over an unwritable one is denied as a write to it would be.
 BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
   Note("MoveFileExA");
@@ -175,7 +187,19 @@ BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  return MoveFileExA(from, to, flags);
+  const BOOL moved = MoveFileExA(from, to, flags);
+  if (Watched(to)) WatchedMoveRefused = !moved;
+  return moved;
+}
+
+BOOL WINAPI RecCloseHandle(HANDLE handle) {
+  Note("CloseHandle");
+  const BOOL closed = CloseHandle(handle);
+  if (handle == InPlaceWrite) {
+    InPlaceWrite = INVALID_HANDLE_VALUE;
+    ++InPlacePhase;  // even: the write is over
+  }
+  return closed;
 }
 
 BOOL WINAPI RecGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID answer,
@@ -218,7 +242,21 @@ HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_A
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+  const bool inPlace = WatchedMoveRefused && Watched(path) && (access & GENERIC_WRITE) &&
+                       InPlaceWrite == INVALID_HANDLE_VALUE;
+  if (inPlace) ++InPlacePhase;  // odd before the file is open: a reader's read may overlap it
+  HANDLE file = CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+  if (inPlace) {
+    WatchedMoveRefused = false;
+    if (file != INVALID_HANDLE_VALUE) {
+      InPlaceWrite = file;
+    } else {
+      const DWORD error = GetLastError();
+      ++InPlacePhase;
+      SetLastError(error);
+    }
+  }
+  return file;
 }
 
 BOOL WINAPI RecWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
@@ -497,6 +535,7 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
     {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
+    {"kernel32.dll", "CloseHandle", reinterpret_cast<void*>(RecCloseHandle)},
     {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
     {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},
@@ -558,6 +597,9 @@ void SystemCalls::Reset() {
   for (const ThreadStart& start : threads) CloseHandle(start.waitable);
   *this = SystemCalls();
   AllocationsToFail = 0;
+  WatchedMoveRefused = false;
+  InPlaceWrite = INVALID_HANDLE_VALUE;
+  if (InPlacePhase & 1) ++InPlacePhase;
 }
 
 int SystemCalls::Count(const std::string& function) const {

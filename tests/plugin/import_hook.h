@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <commdlg.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <set>
@@ -182,6 +183,8 @@ struct SystemCalls {
   // access denied. CreateFileA also refuses, as Windows does, to empty a hidden or system file
   // on opening (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
   std::set<std::string> unwritableFiles;
+  // The file whose writes in place after a refused move InPlacePhase follows.
+  std::string inPlaceWatched;
   // The WritePrivateProfileStringA call with this number (as counted, from 1) fails as a full
   // disk would; 0: none does.
   int failProfileWriteNumber = 0;
@@ -209,6 +212,12 @@ struct SystemCalls {
 };
 
 extern SystemCalls Calls;
+
+// A write in place over Calls.inPlaceWatched after a move over it was refused (a reader held
+// it), as another thread sees it: odd from the plug-in's CreateFileA of that file for writing
+// until it closes that handle, and counting up at each change, so that a reader that finds the
+// same even number before and after a read knows no such write overlapped it.
+extern std::atomic<unsigned> InPlacePhase;
 
 // Points every recorder above at module's imports (those it imports) and resets Calls.
 void InstallRecorders(HMODULE module);

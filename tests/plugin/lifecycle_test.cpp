@@ -203,10 +203,7 @@ TEST_F(QuitTest, WritesTheNotPlayingTextUnlessDisabled) {
 
 // Init again in the same mapping of the module (another reference held it over the unload):
 // nothing of the earlier run may carry over.
-class InitAfterQuit : public PluginTest {
- protected:
-  void Notify() { SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE); }
-};
+class InitAfterQuit : public PluginTest {};
 
 TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
   WriteEnabledIni("x", "stopped", {{"PopupEnabled", "1"}, {"InitializeOutput", "1"}});
@@ -221,7 +218,8 @@ TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
   EXPECT_TRUE(Calls.dialogsMade.empty()) << "the earlier run's popup shown again";
 
   player.Stop();
-  Notify();  // the stop is handled: "stopped" written
+  // The playing notification: the stop is handled, "stopped" written.
+  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   ASSERT_TRUE(harness::Eventually(
       [&] { return sim::ReadAll(Path("out.txt")) == "stopped"; }, "the stop"));
   Stop();

@@ -204,6 +204,12 @@ std::vector<sim::Track> TwoTracks() {
 const Keys kPauseMode = {{"WhenSpeaking", "0"}};
 const Keys kVolumeMode = {{"WhenSpeaking", "1"}, {"Volume", "14"}};
 
+// A way to make room for the speech, and how the player is driven around it.
+struct ModeCase {
+  Keys mode;
+  std::vector<std::string> driving;
+};
+
 class SpeechTest : public harness::PluginTest {
  protected:
   void SetUp() override {
@@ -267,6 +273,17 @@ class SpeechTest : public harness::PluginTest {
     return Eventually([=] { return FakeVoiceSpeaking() == count; },
                       "the voice speaking " + std::to_string(count) + " sentence(s) at once",
                       kWorkerLimitMs);
+  }
+
+  // Starts the plug-in with speech in `mode` and the voice held, plays track 0 and waits until
+  // the voice speaks it.
+  ::testing::AssertionResult StartSpeaking(const Keys& mode) {
+    WriteSpeechIni(mode);
+    Behave({S_OK, S_OK, TRUE});
+    Start();
+    player.ClearLog();
+    player.Play(0);
+    return Speaking(1);
   }
 
   // Starts the plug-in, plays `track` and waits until its speech job is over.
@@ -419,11 +436,7 @@ TEST_F(SpeechText, UnicodeTagsReachTheVoiceAsThePlayerHasThem) {
 class SpeechLeavesThePlayerResponsive : public SpeechTest {};
 
 TEST_F(SpeechLeavesThePlayerResponsive, PlayerAnswersWhileTheVoiceSpeaks) {
-  WriteSpeechIni(kPauseMode);
-  Behave({S_OK, S_OK, TRUE});
-  Start();
-  player.Play(0);
-  ASSERT_TRUE(Speaking(1));
+  ASSERT_TRUE(StartSpeaking(kPauseMode));
   EXPECT_TRUE(Announced(1)) << "the update goes on to the output file while the voice speaks";
 
   // Another program asks the player something meanwhile, and gets its answer.
@@ -469,13 +482,9 @@ TEST_F(SpeechFailures, VoiceThatCannotBeMadeLeavesThePlayerAlone) {
 }
 
 TEST_F(SpeechFailures, FailedSpeakingStillPutsThePlayerBack) {
-  struct Case {
-    Keys mode;
-    std::vector<std::string> driving;
-  };
-  const Case cases[] = {{kPauseMode, {"pause", "play"}},
+  const ModeCase cases[] = {{kPauseMode, {"pause", "play"}},
                         {kVolumeMode, {"volume?", "volume=56", "volume?", "volume=200"}}};
-  for (const Case& c : cases) {
+  for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.driving[0]);
     WriteSpeechIni(c.mode);
     Behave({S_OK, E_FAIL, FALSE});
@@ -525,13 +534,9 @@ class SpeechWithWinesEngine : public SpeechTest {};
 
 TEST_F(SpeechWithWinesEngine, PlayerIsPutBackThoughTheVoiceCannotSpeak) {
   UseEngine(Engine::Wine);
-  struct Case {
-    Keys mode;
-    std::vector<std::string> driving;
-  };
-  const Case cases[] = {{kPauseMode, {"pause", "play"}},
+  const ModeCase cases[] = {{kPauseMode, {"pause", "play"}},
                         {kVolumeMode, {"volume?", "volume=56", "volume?", "volume=200"}}};
-  for (const Case& c : cases) {
+  for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.driving[0]);
     WriteSpeechIni(c.mode);
     AnnounceAndWait();
@@ -576,17 +581,12 @@ TEST_F(SpeechLeavesTheUsersChoice, ResumesOnlyATrackItPausedThatIsStillPaused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteSpeechIni(kPauseMode);
-    Behave({S_OK, S_OK, TRUE});
-    Start();
-    player.ClearLog();
     bool first = true;
     player.onMessage = [&](const sim::Message& m) {
       if (m.fromOtherThread && first && c.before) c.before();
       if (m.fromOtherThread) first = false;
     };
-    player.Play(0);
-    ASSERT_TRUE(Speaking(1));
+    ASSERT_TRUE(StartSpeaking(kPauseMode));
     if (c.during) c.during();
     FakeVoiceFinish(0);
     ASSERT_TRUE(WorkersEnd(Calls.threads.size()));
@@ -601,12 +601,7 @@ TEST_F(SpeechLeavesTheUsersChoice, ResumesOnlyATrackItPausedThatIsStillPaused) {
 // The volume goes back only from the level we set, and is not touched when the player's answer
 // is off its scale.
 TEST_F(SpeechLeavesTheUsersChoice, PutsTheVolumeBackOnlyFromOurLevel) {
-  WriteSpeechIni(kVolumeMode);
-  Behave({S_OK, S_OK, TRUE});
-  Start();
-  player.ClearLog();
-  player.Play(0);
-  ASSERT_TRUE(Speaking(1));
+  ASSERT_TRUE(StartSpeaking(kVolumeMode));
   player.volume = 100;  // the user's
   FakeVoiceFinish(0);
   ASSERT_TRUE(WorkersEnd(1));
@@ -632,20 +627,11 @@ class OneVoiceAtATime : public SpeechTest {};
 
 // Track 0 speaks; the user starts track 1 meanwhile, and its announcement cuts the first short.
 TEST_F(OneVoiceAtATime, ANewAnnouncementEndsTheOneSpeaking) {
-  struct Case {
-    Keys mode;
-    std::vector<std::string> driving;
-  };
-  const Case cases[] = {{kVolumeMode, {"volume?", "volume=56", "volume?", "volume=200"}},
+  const ModeCase cases[] = {{kVolumeMode, {"volume?", "volume=56", "volume?", "volume=200"}},
                         {kPauseMode, {"pause", "pause", "play"}}};
-  for (const Case& c : cases) {
+  for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.driving[0]);
-    WriteSpeechIni(c.mode);
-    Behave({S_OK, S_OK, TRUE});
-    Start();
-    player.ClearLog();
-    player.Play(0);
-    ASSERT_TRUE(Speaking(1));
+    ASSERT_TRUE(StartSpeaking(c.mode));
     player.Play(1);
     ASSERT_TRUE(Eventually([] { return FakeVoiceUtteranceCount() == 2 && Utterance(0).cutShort; },
                            "the first voice cut short, the second speaking", kWorkerLimitMs));
@@ -669,23 +655,14 @@ class SpeechDuringUnload : public SpeechTest {};
 // The player may save its state as it exits: quit puts it back itself, and no worker touches
 // it afterwards.
 TEST_F(SpeechDuringUnload, QuitPutsThePlayerBackBeforeItReturns) {
-  struct Case {
-    Keys mode;
-    std::vector<std::string> driving;
-  };
-  const Case cases[] = {
+  const ModeCase cases[] = {
       {kVolumeMode,
        {"volume?", "volume=56", "volume? (from the player's own thread)",
         "volume=200 (from the player's own thread)"}},
       {kPauseMode, {"pause", "play (from the player's own thread)"}}};
-  for (const Case& c : cases) {
+  for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.driving[0]);
-    WriteSpeechIni(c.mode);
-    Behave({S_OK, S_OK, TRUE});
-    Start();
-    player.ClearLog();
-    player.Play(0);
-    ASSERT_TRUE(Speaking(1));
+    ASSERT_TRUE(StartSpeaking(c.mode));
     Stop();  // quit, then FreeLibrary
     EXPECT_EQ(player.volume, 200);
     EXPECT_EQ(player.playState, sim::kPlaying);
