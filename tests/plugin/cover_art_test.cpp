@@ -169,6 +169,17 @@ TEST_F(CoverArtTest, ServicesThatFailGiveNoCoverAndKeepNothing) {
   }
 }
 
+TEST_F(CoverArtTest, AThousandTrackChangesFreeEveryBufferAndGiveBackEveryInterface) {
+  StartWithCover();
+  for (int i = 0; i < 1000; ++i) {
+    services.fault = i % 4 == 3 ? sim::ServiceFault::Fails : sim::ServiceFault::None;
+    ASSERT_TRUE(Announce(i % 3)) << "change " << i;
+  }
+  EXPECT_GT(services.allocations, 600);
+  EXPECT_GT(services.interfacesOut, 1900);
+  EXPECT_TRUE(Balanced());
+}
+
 TEST_F(CoverArtTest, ACoverFileThatCannotBeWrittenStopsNothingAndLeavesNothing) {
   StartWithCover();
   ASSERT_TRUE(Announce(0));

@@ -203,7 +203,10 @@ TEST_F(QuitTest, WritesTheNotPlayingTextUnlessDisabled) {
 
 // Init again in the same mapping of the module (another reference held it over the unload):
 // nothing of the earlier run may carry over.
-class InitAfterQuit : public PluginTest {};
+class InitAfterQuit : public PluginTest {
+ protected:
+  void Notify() { SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE); }
+};
 
 TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
   WriteEnabledIni("x", "stopped", {{"PopupEnabled", "1"}, {"InitializeOutput", "1"}});
@@ -218,8 +221,7 @@ TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
   EXPECT_TRUE(Calls.dialogsMade.empty()) << "the earlier run's popup shown again";
 
   player.Stop();
-  // The playing notification: the stop is handled, "stopped" written.
-  SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
+  Notify();  // the stop is handled: "stopped" written
   ASSERT_TRUE(harness::Eventually(
       [&] { return sim::ReadAll(Path("out.txt")) == "stopped"; }, "the stop"));
   Stop();
