@@ -1,11 +1,13 @@
 // Conversions between the system's ANSI code page, UTF-8 and UTF-16 (wchar_t, 16 bits here),
-// and what the plug-in asks of a code page: its lead bytes, its exact spelling of a character.
+// and what the plug-in asks of a code page: its lead bytes, a path's folder, its exact spelling
+// of a character.
 #include <windows.h>
 
 #include <climits>
 #include <type_traits>
 
 #include "encoding/encoding.h"
+#include "encoding/multibyte.h"
 
 static_assert(std::is_same_v<Utf16String, std::wstring>, "the system's wide texts are UTF-16");
 
@@ -54,6 +56,11 @@ std::bitset<256> CodePageLeadBytes(unsigned codePage) {
 
 std::bitset<256> TextLeadBytes(Encoding encoding) {
   return IsUnicode(encoding) ? std::bitset<256>() : CodePageLeadBytes(PlayerCodePage());
+}
+
+std::string PathFolder(std::string_view path) {
+  const std::size_t slash = LastSeparator(path, CodePageLeadBytes(PlayerCodePage()));
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
 std::string ExactCodePageText(std::wstring_view wide, unsigned codePage) {

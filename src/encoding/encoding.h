@@ -1,7 +1,8 @@
 // Texts between the forms the plug-in meets: the player's code page (the system's ANSI code
 // page), UTF-8 as texts travel inside with the Unicode encodings, and UTF-16 for the system's
 // wide calls. The pure conversions are in unicode.h, which the native tests use. Also what the
-// plug-in asks of a code page: its lead bytes and its own spelling of a character.
+// plug-in asks of a code page: its lead bytes, the folder of a path and its own spelling of a
+// character.
 //
 // Every function works on its arguments and the system's code page alone, keeps a text's whole
 // counted length (zero bytes included) and is linear in it. Anything the code page cannot hold
@@ -22,6 +23,10 @@ unsigned PlayerCodePage();
 std::bitset<256> CodePageLeadBytes(unsigned codePage);
 // Those of the texts in `encoding`: the player's code page's with kAnsi, none in UTF-8.
 std::bitset<256> TextLeadBytes(Encoding encoding);
+
+// The folder of `path`, a path in the player's code page, with its separator; empty for a bare
+// name. A backslash that is the second byte of a character (multibyte.h) separates nothing.
+std::string PathFolder(std::string_view path);
 
 // `wide` as the code page spells it character for character, never by a best fit to another
 // character; empty when it cannot.

@@ -19,13 +19,13 @@
 #include "output/output.h"
 
 #include <windows.h>
-#include <mbstring.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
 #include "base/handle.h"
+#include "encoding/encoding.h"
 #include "output/encoded.h"
 
 namespace {
@@ -88,16 +88,6 @@ bool CopyRest(HANDLE from, std::uint64_t offset, HANDLE to) {
     if (read == 0) return true;
     if (!WriteAll(to, chunk, read)) return false;
   }
-}
-
-// The folder of `path` with its separator, or empty for a bare name. The path is in the code
-// page: a separator byte may be the second half of a double-byte character there.
-std::string FolderOf(const std::string& path) {
-  const auto* text = reinterpret_cast<const unsigned char*>(path.c_str());
-  const unsigned char* back = _mbsrchr(text, '\\');
-  const unsigned char* slash = _mbsrchr(text, '/');
-  if (!back || (slash && slash > back)) back = slash;
-  return back ? path.substr(0, back - text + 1) : std::string();
 }
 
 std::string Hex(DWORD value) {
@@ -214,7 +204,7 @@ bool ReadHead(HANDLE file, std::string* head) {
 bool Prepend(const OutputTarget& target, const std::string& text) {
   DWORD attributes = 0;
   if (!AttributesToKeep(target.path, &attributes)) return false;
-  TemporaryFile temporary(FolderOf(target.path), attributes);
+  TemporaryFile temporary(PathFolder(target.path), attributes);
   if (!temporary.ok()) return false;  // the old content has nowhere to go
   {
     ScopedHandle old(CreateFileA(target.path.c_str(), GENERIC_READ, kShareAll, nullptr,
@@ -286,7 +276,7 @@ bool ReadTextFile(const std::string& path, std::string* text) {
 bool WriteFileWhole(const std::string& path, const std::string& bytes, bool flush) {
   DWORD attributes = 0;
   if (!AttributesToKeep(path, &attributes)) return false;
-  TemporaryFile temporary(FolderOf(path), attributes);
+  TemporaryFile temporary(PathFolder(path), attributes);
   if (!temporary.ok()) return WriteInPlace(path, bytes, flush);
   // Out of disk space, say: the old file stays as it is.
   return WriteAll(temporary.get(), bytes.data(), bytes.size()) &&

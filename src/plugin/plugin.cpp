@@ -99,17 +99,29 @@ bool HookInChain() {
   return HookRan;
 }
 
-// The two files' bytes as last read: a file that cannot be read now (another program has it
-// locked) keeps them, so announcements go on with the last good template.
-std::string TemplateFileBytes;
-std::string NotPlayingFileBytes;
+// A file's bytes as last read, and the path they were read from.
+struct KeptFile {
+  std::string path;
+  std::string bytes;
+};
+
+// The two files as last read: a file that cannot be read now (another program has it locked)
+// keeps its bytes, so announcements go on with the last good template. A file of another path
+// that cannot be read has no text, as a missing one.
+KeptFile TemplateFileRead;
+KeptFile NotPlayingFileRead;
+
+void ReadAgain(const std::string& path, KeptFile* file) {
+  if (!ReadTextFile(path, &file->bytes) && path != file->path) file->bytes.clear();
+  file->path = path;
+}
 
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  ReadTextFile(Settings.TemplateFile, &TemplateFileBytes);
-  ReadTextFile(Settings.NotPlayingFile, &NotPlayingFileBytes);
-  TemplateText = DecodeFile(TemplateFileBytes, Settings.TextEncoding);
-  NotPlayingText = DecodeFile(NotPlayingFileBytes, Settings.TextEncoding);
+  ReadAgain(Settings.TemplateFile, &TemplateFileRead);
+  ReadAgain(Settings.NotPlayingFile, &NotPlayingFileRead);
+  TemplateText = DecodeFile(TemplateFileRead.bytes, Settings.TextEncoding);
+  NotPlayingText = DecodeFile(NotPlayingFileRead.bytes, Settings.TextEncoding);
 }
 
 // The last popup's text, kept for the tray's left double-click, in a new encoding.

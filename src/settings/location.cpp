@@ -30,6 +30,7 @@
 #include <shlobj.h>
 
 #include "base/handle.h"
+#include "encoding/encoding.h"
 #include "host/host.h"
 
 namespace {
@@ -87,10 +88,10 @@ const int kVirtualizedFolders[] = {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, 
 // Whether the file at `path` (a full path) lies in one of kVirtualizedFolders, however either is
 // spelt: its folder is compared in its long form, so a short name of the same folder matches.
 bool InVirtualizedFolder(const std::string& path) {
-  std::size_t slash = path.rfind('\\');
-  if (slash == std::string::npos) return false;
+  std::string narrow = PathFolder(path);
+  if (narrow.empty()) return false;
+  narrow.pop_back();  // the separator, one byte
   wchar_t folder[kModulePathChars] = {};
-  std::string narrow = path.substr(0, slash);
   int chars = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, folder, kModulePathChars);
   if (chars == 0) return false;
   wchar_t longForm[kModulePathChars] = {};
@@ -132,7 +133,7 @@ bool CanWriteSettings(const std::string& path) {
 std::string StandInSettings(const std::string& folder, const std::string& besidePath) {
   if (folder.empty()) return besidePath;
   std::string path = folder;
-  if (path.back() != '\\' && path.back() != '/') path += '\\';
+  if (PathFolder(path).size() != path.size()) path += '\\';  // a last byte may end a character
   path += kIniFileName;
   if (!Exists(path)) Seed(AsProfileFunctionsFindIt(besidePath), path);
   // An existing file is kept even when it cannot be written: it holds the user's values, and a

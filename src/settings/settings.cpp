@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "encoding/encoding.h"
+
 namespace {
 
 constexpr char kCopyPrefix[] = "gtc";  // the copy's name: "gtcXXXX.tmp"
@@ -45,8 +47,8 @@ SettingsRecord LoadSettings(const std::string& path, unsigned hostVersion) {
 }
 
 bool SaveSettings(const std::string& path, const SettingTexts& texts) {
-  std::size_t slash = path.find_last_of("\\/");
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  std::string folder = PathFolder(path);
+  if (folder.empty()) folder = ".";
   char copy[MAX_PATH] = {};
   if (!GetTempFileNameA(folder.c_str(), kCopyPrefix, 0, copy)) return WriteAll(path, texts);
   // GetTempFileNameA made the copy empty; a file that is not there yet starts as that.

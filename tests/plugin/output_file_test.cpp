@@ -352,6 +352,39 @@ TEST_F(OutputFileTest, TemplatesOthersHoldOpenAreRead) {
   EXPECT_TRUE(FileHolds(Path("out.txt"), "held Artist - Song;held Artist - Tune;np;"));
 }
 
+// What was read last stands in for the same file only: files the dialog's OK names anew that
+// cannot be read give no text, as missing ones would, never the old files' text.
+TEST_F(OutputFileTest, AnotherFileThatCannotBeReadGivesNoText) {
+  WriteEnabledIni("old %FullTitle%", "old np", {{"WriteMode", "0"}});
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "old Artist - Song"; },
+                         "the announcement"));
+
+  HANDLE locked[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string path = Path(i ? "new-np.txt" : "new.txt");
+    harness::WriteBytes(path, "new");
+    locked[i] = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked[i], INVALID_HANDLE_VALUE);
+  }
+  WriteIni({{"Enabled", "1"},
+            {"WriteMode", "0"},
+            {"TemplateFile", Path("new.txt")},
+            {"NotPlayingFile", Path("new-np.txt")},
+            {"OutputFile", Path("out.txt")}});
+  ASSERT_TRUE(harness::RunDialogs([this] { player.Config(); },
+                                  {{"Tunecrier", [](HWND ok) { harness::Click(ok, IDOK); }}}));
+  player.playlist[0].title = "Tune";
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) != "old Artist - Song"; },
+                         "the second announcement"));
+  EXPECT_TRUE(FileHolds(Path("out.txt"), ""));
+  Stop();
+  for (HANDLE file : locked) CloseHandle(file);
+  EXPECT_TRUE(FileHolds(Path("out.txt"), ""));
+}
+
 // The file is read-only: nothing is written, so no broadcast says it was. The next track,
 // written, is.
 TEST_F(OutputFileTest, TheBroadcastFollowsOnlyAWrite) {
