@@ -1,10 +1,14 @@
 ; The Tunecrier setup: puts gen_tunecrier.dll into the Plugins folder of a Winamp installation,
 ; with the sample template and "Not Playing" file beside it where none are there yet, and
-; writes an uninstaller with its entry in Add/Remove Programs.
+; writes an uninstaller with its entry in Add/Remove Programs, one entry for each player folder.
+; A file it cannot write (the DLL held open by a player in another session) stops it before it
+; changes that entry: silent, it ends with exit code 2.
 ;
 ; The plug-in keeps its settings beside the DLL, or, where the user cannot write there, in the
 ; folder the player keeps its own settings in; the uninstaller's "Also my settings" removes
-; both (/REMOVESETTINGS selects it, also with /S).
+; both (/REMOVESETTINGS selects it, also with /S). The samples go only while unchanged, with or
+; without it. Settings in the running user's own folders it removes only when that user is the
+; one signed in: an administrator's elevated uninstaller leaves them and says where they are.
 ;
 ; The installation folder is Winamp's own folder (the one with winamp.exe): found from Winamp's
 ; registry entries, changed by the user on the directory page or by /D=. The uninstaller lives
@@ -40,16 +44,30 @@ ManifestDPIAware true
 ; not in its own folder, "{26}\Winamp" for per-user settings ({N}: the shell's folder N).
 !define PLAYER_PATHS_FILE "paths.ini"
 !define PLAYER_SETTINGS_DIR "Winamp"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tunecrier"
+; Each player folder's entry is a key of its own under UNINSTALL_ROOT: the first "Tunecrier",
+; the others "Tunecrier-2", "Tunecrier-3" and so on; its InstallLocation (the Plugins folder)
+; says whose it is.
+!define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define ENTRY "Tunecrier"
 !define PLUGIN_DLL "gen_tunecrier.dll"
 !define SETTINGS_FILE "gen_tunecrier.ini"
 !define TEMPLATE_FILE "gen_tunecrier_template.txt"
 !define NOT_PLAYING_FILE "gen_tunecrier_notplaying.txt"
 !define UNINSTALLER "gen_tunecrier_uninstall.exe"
-; Values of UNINSTALL_KEY that say which sample the setup put there, and that file's time then:
-; a sample whose time has changed since is the user's now and stays.
+; Values of the entry that say which sample the setup put there, and that file's time then: a
+; sample whose time has changed since is the user's now and stays.
 !define TEMPLATE_MARK "SampleTemplateTime"
 !define NOT_PLAYING_MARK "SampleNotPlayingTime"
+; Who is signed in to the session (wtsapi32), and who runs the uninstaller (secur32).
+!define WTS_CURRENT_SESSION -1
+!define WTS_USER_NAME 5
+!define WTS_DOMAIN_NAME 7
+!define NAME_SAM_COMPATIBLE 2
+
+; This folder's entry: the key's name under UNINSTALL_ROOT ("" in an uninstaller that has none).
+Var Entry
+; The Plugins folder as InstallLocation names it.
+Var PluginsFolder
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -85,6 +103,9 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 the Tunecrier developers. M
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; A file that cannot be written asks Retry or Cancel (silent: Cancel) instead of being skipped.
+AllowSkipFiles off
 
 ; The player's folder when none was given with /D=: from the player's own registry entry, else
 ; from the folder of its uninstaller, else where it usually is. Only a folder that holds
@@ -144,12 +165,54 @@ FunctionEnd
 !insertmacro CLOSE_PLAYER ""
 !insertmacro CLOSE_PLAYER "un."
 
+; The entry whose InstallLocation is $PluginsFolder into $Entry, else "". Paths compare without
+; regard to case, as Windows names them.
+!macro FIND_ENTRY un
+Function ${un}FindEntry
+  StrCpy $Entry ""
+  StrLen $3 "${ENTRY}"
+  StrCpy $1 0
+  ${Do}
+    EnumRegKey $2 HKLM "${UNINSTALL_ROOT}" $1
+    ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+    IntOp $1 $1 + 1
+    StrCpy $4 $2 $3
+    ${If} $4 == "${ENTRY}"
+      ReadRegStr $4 HKLM "${UNINSTALL_ROOT}\$2" "InstallLocation"
+      ${If} $4 == $PluginsFolder
+        StrCpy $Entry $2
+        Return
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro FIND_ENTRY ""
+!insertmacro FIND_ENTRY "un."
+
+; This folder's entry into $Entry: the one it has, else the first free key of "Tunecrier",
+; "Tunecrier-2", ... (a key without values is free).
+Function ChooseEntry
+  Call FindEntry
+  ${If} $Entry != ""
+    Return
+  ${EndIf}
+  StrCpy $Entry "${ENTRY}"
+  StrCpy $1 1
+  ${Do}
+    EnumRegValue $2 HKLM "${UNINSTALL_ROOT}\$Entry" 0
+    ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+    IntOp $1 $1 + 1
+    StrCpy $Entry "${ENTRY}-$1"
+  ${Loop}
+FunctionEnd
+
 ; Copies a sample beside the DLL unless a file of that name is there, and notes its time.
 !macro PUT_SAMPLE file mark
-  ${IfNot} ${FileExists} "$INSTDIR\Plugins\${file}"
+  ${IfNot} ${FileExists} "$PluginsFolder\${file}"
     File "/oname=${file}" "${file}"
-    GetFileTime "$INSTDIR\Plugins\${file}" $1 $2
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "${mark}" "$1 $2"
+    GetFileTime "$PluginsFolder\${file}" $1 $2
+    WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "${mark}" "$1 $2"
   ${EndIf}
 !macroend
 
@@ -160,28 +223,76 @@ Section "-${PRODUCT}"
     Abort "No ${PLAYER_EXE} in $INSTDIR."
   ${EndIf}
   Call ClosePlayer
-
+  ; One spelling of the folder for InstallLocation and the uninstaller's search for it (a
+  ; folder named with a trailing backslash would otherwise give "\\Plugins");
+  ; GetFullPathName answers "" for a folder that does not exist yet.
   SetOutPath "$INSTDIR\Plugins"
+  GetFullPathName $PluginsFolder "$INSTDIR\Plugins"
+  ${If} $PluginsFolder == ""
+    StrCpy $PluginsFolder "$INSTDIR\Plugins"
+  ${EndIf}
+  Call ChooseEntry
+
+  ; The DLL first: when it cannot be replaced, the setup stops (AllowSkipFiles) with this
+  ; folder's entry as it was.
   File "/oname=${PLUGIN_DLL}" "${DLL}"
   !insertmacro PUT_SAMPLE "${TEMPLATE_FILE}" "${TEMPLATE_MARK}"
   !insertmacro PUT_SAMPLE "${NOT_PLAYING_FILE}" "${NOT_PLAYING_MARK}"
-  WriteUninstaller "$INSTDIR\Plugins\${UNINSTALLER}"
+  ClearErrors
+  WriteUninstaller "$PluginsFolder\${UNINSTALLER}"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "$PluginsFolder\${UNINSTALLER} could not be written." /SD IDOK
+    Abort "$PluginsFolder\${UNINSTALLER} could not be written."
+  ${EndIf}
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION} (${PLAYER} plug-in)"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR\Plugins"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  ${GetSize} "$INSTDIR\Plugins" "/M=gen_tunecrier* /S=0K /G=0" $0 $1 $2
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  StrCpy $0 "${PRODUCT} ${VERSION} (${PLAYER} plug-in)"
+  ; A second player folder's entry says which folder it is for.
+  ${If} $Entry != "${ENTRY}"
+    StrCpy $0 "${PRODUCT} ${VERSION} (${PLAYER} plug-in, $INSTDIR)"
+  ${EndIf}
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "DisplayName" $0
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "InstallLocation" $PluginsFolder
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "UninstallString" '"$PluginsFolder\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTALL_ROOT}\$Entry" "QuietUninstallString" '"$PluginsFolder\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_ROOT}\$Entry" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_ROOT}\$Entry" "NoRepair" 1
+  ${GetSize} $PluginsFolder "/M=gen_tunecrier* /S=0K /G=0" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_ROOT}\$Entry" "EstimatedSize" $0
 SectionEnd
 
-; Removes a sample the setup put there, unless the user has changed it since.
+; Part of un.InOwnFolders: the folder, the name any user reads it by.
+!macro IN_FOLDER folder name
+  ${If} $1 == 0
+    StrLen $3 "${folder}"
+    StrCpy $4 $0 $3
+    StrCpy $5 $0 1 $3
+    ${If} "${folder}" != ""
+    ${AndIf} $4 == "${folder}"
+    ${AndIf} $5 == "\"
+      StrCpy $2 $0 "" $3
+      StrCpy $2 "${name}$2"
+      StrCpy $1 1
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Part of un.RunsAsSignedInUser: the session's text of the kind given into the variable out,
+; "" when it has none.
+!macro SESSION_TEXT kind out
+  StrCpy ${out} ""
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i ${WTS_CURRENT_SESSION}, i ${kind}, *p .r3, *i .r4) i .r2'
+  ${If} $2 <> 0
+    System::Call 'kernel32::lstrcpynW(w .r4, p r3, i ${NSIS_MAX_STRLEN})'
+    System::Call 'wtsapi32::WTSFreeMemory(p r3)'
+    StrCpy ${out} $4
+  ${EndIf}
+!macroend
+
+; Removes a sample the setup put there, unless the user has changed it since. Needs $Entry.
 !macro REMOVE_SAMPLE file mark
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "${mark}"
+  ReadRegStr $0 HKLM "${UNINSTALL_ROOT}\$Entry" "${mark}"
   ${If} $0 != ""
     ClearErrors
     GetFileTime "$INSTDIR\${file}" $1 $2
@@ -201,20 +312,98 @@ Section "un.${PRODUCT}"
     MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\${PLUGIN_DLL} could not be removed." /SD IDOK
     Abort "$INSTDIR\${PLUGIN_DLL} could not be removed."
   ${EndIf}
-  !insertmacro REMOVE_SAMPLE "${TEMPLATE_FILE}" "${TEMPLATE_MARK}"
-  !insertmacro REMOVE_SAMPLE "${NOT_PLAYING_FILE}" "${NOT_PLAYING_MARK}"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; Only this folder's entry goes, and with none found the samples stay: nothing says they
+  ; are the setup's.
+  GetFullPathName $PluginsFolder $INSTDIR
+  ${If} $PluginsFolder == ""
+    StrCpy $PluginsFolder $INSTDIR
+  ${EndIf}
+  Call un.FindEntry
+  ${If} $Entry != ""
+    !insertmacro REMOVE_SAMPLE "${TEMPLATE_FILE}" "${TEMPLATE_MARK}"
+    !insertmacro REMOVE_SAMPLE "${NOT_PLAYING_FILE}" "${NOT_PLAYING_MARK}"
+    DeleteRegKey HKLM "${UNINSTALL_ROOT}\$Entry"
+  ${EndIf}
 SectionEnd
 
-Section /o "un.Also my settings and the sample files" un.AlsoSettings
+; Said by un.RunsAsSignedInUser, for the message about settings left in place.
+Var SignedIn
+Var SignedInUser
+Var RunningUser
+; The places of the settings files left, one a line, as any user finds theirs ("%APPDATA%\...").
+Var Kept
+
+Section /o "un.Also my settings" un.AlsoSettings
   Delete "$INSTDIR\${SETTINGS_FILE}"
-  Delete "$INSTDIR\${TEMPLATE_FILE}"
-  Delete "$INSTDIR\${NOT_PLAYING_FILE}"
+  Call un.RunsAsSignedInUser
+  StrCpy $Kept ""
   Call un.PlayerSettingsFolder
-  Delete "$0\${SETTINGS_FILE}"
+  StrCpy $0 "$0\${SETTINGS_FILE}"
+  Call un.RemoveSettingsFile
   ; The usual place of per-user settings, whatever paths.ini says today.
-  Delete "$APPDATA\${PLAYER_SETTINGS_DIR}\${SETTINGS_FILE}"
+  StrCpy $0 "$APPDATA\${PLAYER_SETTINGS_DIR}\${SETTINGS_FILE}"
+  Call un.RemoveSettingsFile
+  ${If} $Kept != ""
+    ${If} $SignedInUser == ""
+      StrCpy $SignedInUser "nobody"
+    ${EndIf}
+    DetailPrint "Settings left in place, in each user's own folders:$Kept"
+    MessageBox MB_OK|MB_ICONINFORMATION "This uninstaller runs as $RunningUser, not as the user signed in to Windows ($SignedInUser), so it has left the ${PRODUCT} settings kept in each user's own folders. Each user who used ${PRODUCT} finds them at:$Kept$\r$\n$\r$\nand may delete them." /SD IDOK
+  ${EndIf}
 SectionEnd
+
+; Removes the settings file $0, unless it lies in the running user's own folders and that user
+; is not the one signed in: an administrator's elevated uninstaller would otherwise remove its
+; own file and leave the user's. A file left adds its place to $Kept.
+Function un.RemoveSettingsFile
+  Call un.InOwnFolders
+  ${If} $1 == 1
+  ${AndIf} $SignedIn != 1
+    ${IfNot} ${FileExists} $0
+      Return
+    ${EndIf}
+    ; paths.ini's folder may be the usual one: one line each.
+    StrLen $3 $2
+    IntOp $3 $3 + 2
+    StrCpy $4 $Kept $3
+    ${If} $4 != "$\r$\n$2"
+      StrCpy $Kept "$Kept$\r$\n$2"
+    ${EndIf}
+    Return
+  ${EndIf}
+  Delete $0
+FunctionEnd
+
+; $1 = 1 when the path $0 lies in the running user's own folders (roaming or local application
+; data, or the profile), with $2 the path as any user's (from "%APPDATA%" and so on); else
+; $1 = 0.
+Function un.InOwnFolders
+  StrCpy $1 0
+  !insertmacro IN_FOLDER "$APPDATA" "%APPDATA%"
+  !insertmacro IN_FOLDER "$LOCALAPPDATA" "%LOCALAPPDATA%"
+  !insertmacro IN_FOLDER "$PROFILE" "%USERPROFILE%"
+FunctionEnd
+
+; $SignedIn = 1 when this uninstaller runs as the user signed in to its session, else 0 (an
+; administrator who elevated it for another user, a service or deployment account, a session
+; nobody is signed in to). $SignedInUser and $RunningUser: both as DOMAIN\name.
+Function un.RunsAsSignedInUser
+  StrCpy $SignedIn 0
+  StrCpy $SignedInUser ""
+  System::Call 'secur32::GetUserNameExW(i ${NAME_SAM_COMPATIBLE}, w .r1, *i ${NSIS_MAX_STRLEN}) i .r2'
+  ${If} $2 = 0
+    StrCpy $1 ""
+  ${EndIf}
+  StrCpy $RunningUser $1
+  !insertmacro SESSION_TEXT ${WTS_USER_NAME} $5
+  !insertmacro SESSION_TEXT ${WTS_DOMAIN_NAME} $6
+  ${If} $5 != ""
+    StrCpy $SignedInUser "$6\$5"
+    ${If} $SignedInUser == $RunningUser
+      StrCpy $SignedIn 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 ; The uninstaller's last step, after the chosen ones: it runs on from a copy of itself, and its
 ; original going is the sign that it is done.

@@ -8,9 +8,16 @@
 // has a speech engine that speaks), stops, and unloads the plug-in. Like
 // any program that uses the output file, it listens for "TunecrierOutputFileUpdated" and
 // prints the file whenever that arrives, and once more at the end.
+//
+// The player has its album-art service: the first and last tracks have their covers stored as
+// image files, the second only decoded, the third none (the plug-in then puts the "no cover"
+// image in the cover file, as it does at the stop). After each track the demo saves what the
+// cover file held (cover-N.png), and once a picture of what a stream overlay made of the two
+// files shows (overlay.png): the cover beside the text.
 #include <cstdio>
 #include <string>
 
+#include "album_art.h"
 #include "files.h"
 #include "picture.h"
 #include "player.h"
@@ -20,6 +27,7 @@ namespace {
 constexpr DWORD kSecondsPerTrack = 4;
 
 std::string gOutputPath;
+std::string gCoverPath;
 UINT gUpdatedMessage = 0;
 
 void WriteAll(const std::string& path, const std::string& bytes) {
@@ -90,6 +98,121 @@ void SavePopupPicture(const std::string& path) {
     std::printf("(saved the popup's picture as %s)\n", path.c_str());
 }
 
+// --- covers ---------------------------------------------------------------------------------
+
+constexpr int kCoverSide = 160;
+
+// A cover of its own for each seed: a diagonal blend of two colours with a disc on it.
+sim::Picture MakeCover(int seed) {
+  static const std::uint8_t kColours[][6] = {{200, 60, 40, 30, 20, 60},
+                                             {20, 90, 160, 220, 200, 120},
+                                             {90, 90, 90, 160, 160, 160},
+                                             {180, 30, 120, 250, 200, 40}};
+  const std::uint8_t* c = kColours[seed % 4];
+  sim::Picture picture;
+  picture.width = picture.height = kCoverSide;
+  for (int y = 0; y < kCoverSide; ++y) {
+    for (int x = 0; x < kCoverSide; ++x) {
+      const int t = (x + y) * 255 / (2 * kCoverSide - 2);
+      const int dx = x - kCoverSide / 2, dy = y - kCoverSide / 2;
+      const bool disc = dx * dx + dy * dy < (kCoverSide / 4) * (kCoverSide / 4);
+      for (int k = 0; k < 3; ++k) {
+        const int blend = (c[k] * (255 - t) + c[k + 3] * t) / 255;
+        picture.rgb.push_back(static_cast<std::uint8_t>(disc ? 255 - blend : blend));
+      }
+    }
+  }
+  return picture;
+}
+
+// The bytes of the picture as a PNG file.
+std::string PngBytes(const sim::Picture& picture, const std::string& scratch) {
+  sim::SavePng(picture, scratch);
+  std::string bytes = sim::ReadAll(scratch);
+  DeleteFileA(scratch.c_str());
+  return bytes;
+}
+
+sim::DecodedArt Decoded(const sim::Picture& picture) {
+  sim::DecodedArt art;
+  art.width = picture.width;
+  art.height = picture.height;
+  for (std::size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+    art.pixels.push_back(0xFF000000u | picture.rgb[i] << 16 | picture.rgb[i + 1] << 8 |
+                         picture.rgb[i + 2]);
+  return art;
+}
+
+// Copies what the cover file holds now, as a program reading it would find it.
+void SaveCover(const std::string& path) {
+  std::string bytes = sim::ReadAll(gCoverPath);
+  if (bytes.empty()) {
+    std::printf("(the cover file is not there)\n");
+    return;
+  }
+  WriteAll(path, bytes);
+  std::printf("(saved what the cover file held, %u bytes, as %s)\n",
+              static_cast<unsigned>(bytes.size()), path.c_str());
+}
+
+// What an overlay with an image source on the cover file and a text source on the output file
+// shows: the cover on the left, the text beside it, on a dark band.
+void SaveOverlayPicture(const std::string& path) {
+  constexpr int kWidth = 640, kHeight = kCoverSide + 24;
+  int coverWidth = 0, coverHeight = 0;
+  const std::vector<std::uint32_t> cover =
+      sim::DecodeImage(gCoverPath, &coverWidth, &coverHeight);
+  if (cover.empty()) return;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kWidth;
+  info.bmiHeader.biHeight = -kHeight;  // rows from the top
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP band = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!band) {
+    DeleteDC(dc);
+    return;
+  }
+  HGDIOBJ oldBitmap = SelectObject(dc, band);
+  RECT all = {0, 0, kWidth, kHeight};
+  HBRUSH dark = CreateSolidBrush(RGB(24, 24, 32));
+  FillRect(dc, &all, dark);
+  DeleteObject(dark);
+  BITMAPINFO coverInfo = info;
+  coverInfo.bmiHeader.biWidth = coverWidth;
+  coverInfo.bmiHeader.biHeight = -coverHeight;
+  StretchDIBits(dc, 12, 12, kCoverSide, kCoverSide, 0, 0, coverWidth, coverHeight, cover.data(),
+                &coverInfo, DIB_RGB_COLORS, SRCCOPY);
+  HFONT font = CreateFontA(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                           ANTIALIASED_QUALITY, 0, "Arial");
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(240, 240, 240));
+  std::wstring text = sim::Wide(sim::ReadAll(gOutputPath));
+  RECT textRect = {kCoverSide + 28, 12, kWidth - 12, kHeight - 12};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect, DT_LEFT | DT_WORDBREAK);
+  GdiFlush();
+  sim::Picture picture;
+  picture.width = kWidth;
+  picture.height = kHeight;
+  const BYTE* bgra = static_cast<const BYTE*>(bits);
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    picture.rgb.push_back(bgra[i * 4 + 2]);
+    picture.rgb.push_back(bgra[i * 4 + 1]);
+    picture.rgb.push_back(bgra[i * 4]);
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(band);
+  DeleteDC(dc);
+  if (sim::SavePng(picture, path))
+    std::printf("(saved a picture of an overlay of the two files as %s)\n", path.c_str());
+}
+
 std::vector<sim::Track> Playlist() {
   sim::Track a;
   a.file = "C:\\Music\\Nina Simone - Feeling Good.mp3";
@@ -140,7 +263,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   gOutputPath = folder + "nowplaying.txt";
+  gCoverPath = folder + "cover.png";
   DeleteFileA(gOutputPath.c_str());
+  DeleteFileA(gCoverPath.c_str());
+  const std::string noCover = folder + "nocover.png";
+  sim::SavePng(MakeCover(2), noCover);
   WriteAll(folder + "template.txt",
            "Now playing: %FullTitle%\r\n"
            "Artist: %Artist%  Title: %Title%\r\n"
@@ -154,6 +281,8 @@ int main(int argc, char** argv) {
            "TemplateFile=" + folder + "template.txt\r\n"
            "NotPlayingFile=" + folder + "notplaying.txt\r\n"
            "OutputFile=" + gOutputPath + "\r\n"
+           // Each track's cover beside it, for an image source; a grey one without a cover.
+           "CoverArtFile=" + gCoverPath + "\r\nCoverArtMissing=" + noCover + "\r\n"
            // Each track is also announced through the system's speech engine, with the player
            // paused meanwhile; where the engine cannot speak (Wine's), it is paused and resumed.
            "SpeechEnabled=1\r\nWhenSpeaking=0\r\n"
@@ -164,6 +293,12 @@ int main(int argc, char** argv) {
   HWND listener = MakeListener();
   sim::Player player(0x5066, sim::WindowKind::Unicode);
   player.playlist = Playlist();
+  // The first and last covers stored as image files, the second only decoded, the third none.
+  sim::AlbumArtServices art;
+  art.stored[player.playlist[0].file] = PngBytes(MakeCover(0), folder + "scratch.png");
+  art.decoded[player.playlist[1].file] = Decoded(MakeCover(1));
+  art.stored[player.playlist[3].file] = PngBytes(MakeCover(3), folder + "scratch.png");
+  player.apiService = art.manager();
   ShowWindow(player.window(), SW_SHOWNOACTIVATE);
   if (!player.Load(dll)) {
     std::fprintf(stderr, "cannot load %s\n", dll.c_str());
@@ -178,6 +313,8 @@ int main(int argc, char** argv) {
     SavePopupPicture(folder + "popup-" + std::to_string(i + 1) + ".png");
     DWORD spent = GetTickCount() - start;
     if (spent < kSecondsPerTrack * 1000) sim::PumpFor(kSecondsPerTrack * 1000 - spent);
+    SaveCover(folder + "cover-" + std::to_string(i + 1) + ".png");
+    if (i == 0) SaveOverlayPicture(folder + "overlay.png");
   }
   player.Stop();
   std::printf("\n>>> stopped\n");
@@ -185,6 +322,7 @@ int main(int argc, char** argv) {
   sim::PumpFor(2000);
   player.Unload();
   PrintOutput("after unloading");
+  SaveCover(folder + "cover-after-unloading.png");
   DestroyWindow(listener);
   return 0;
 }

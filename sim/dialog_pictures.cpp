@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
            "TemplateFile=C:\\Tunecrier\\template.txt\r\n"
            "NotPlayingFile=C:\\Tunecrier\\notplaying.txt\r\n"
            "OutputFile=C:\\Tunecrier\\nowplaying.txt\r\n"
+           "CoverArtFile=C:\\Tunecrier\\cover.jpg\r\nCoverArtMissing=C:\\Tunecrier\\logo.png\r\n"
            "PopupEnabled=1\r\nPopupTimeout=12\r\nReplaceHyphens=1\r\n"
            "SpeechEnabled=1\r\nWhenSpeaking=1\r\nVolume=40\r\nTextEncoding=1\r\n");
 

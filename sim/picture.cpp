@@ -1,5 +1,8 @@
-// Screen capture and a small PNG writer (zlib stored blocks: no compression library needed).
+// Screen capture, a small PNG writer (zlib stored blocks: no compression library needed), and
+// image files decoded through WIC.
 #include "picture.h"
+
+#include <wincodec.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -116,6 +119,40 @@ bool SavePng(const Picture& picture, const std::string& path) {
   if (!file) return false;
   bool ok = std::fwrite(png.data(), 1, png.size(), file) == png.size();
   return std::fclose(file) == 0 && ok;
+}
+
+std::vector<std::uint32_t> DecodeImage(const std::string& path, int* width, int* height) {
+  std::vector<std::uint32_t> pixels;
+  const bool joined = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  IWICImagingFactory* factory = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  UINT w = 0, h = 0;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
+                                                   WICDecodeMetadataCacheOnDemand, &decoder)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&w, &h)) &&
+      SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+      SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA,
+                                      WICBitmapDitherTypeNone, nullptr, 0,
+                                      WICBitmapPaletteTypeCustom))) {
+    // 32-bit BGRA in memory is 0xAARRGGBB as a number.
+    pixels.resize(std::size_t{w} * h);
+    if (FAILED(converter->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size() * 4),
+                                     reinterpret_cast<BYTE*>(pixels.data()))))
+      pixels.clear();
+  }
+  for (IUnknown* p : {static_cast<IUnknown*>(converter), static_cast<IUnknown*>(frame),
+                      static_cast<IUnknown*>(decoder), static_cast<IUnknown*>(factory)})
+    if (p) p->Release();
+  if (joined) CoUninitialize();
+  *width = pixels.empty() ? 0 : static_cast<int>(w);
+  *height = pixels.empty() ? 0 : static_cast<int>(h);
+  return pixels;
 }
 
 }  // namespace sim

@@ -1,5 +1,5 @@
 // Pictures of windows for the demo: what is on the (virtual) screen inside a window's
-// rectangle, saved as a PNG file.
+// rectangle, saved as a PNG file. And image files read back as a program showing them would.
 #pragma once
 
 #include <windows.h>
@@ -21,5 +21,9 @@ struct Picture {
 Picture CaptureWindow(HWND window);
 // Writes an uncompressed ("stored") PNG file. False when it cannot be written.
 bool SavePng(const Picture& picture, const std::string& path);
+
+// An image file's pixels as 0xAARRGGBB, rows from the top, decoded by the system's imaging
+// component (WIC) as an overlay program decodes it; empty when it cannot be.
+std::vector<std::uint32_t> DecodeImage(const std::string& path, int* width, int* height);
 
 }  // namespace sim

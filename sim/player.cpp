@@ -42,6 +42,16 @@ void CopyAnswerWide(const std::wstring& text, wchar_t* buffer, std::size_t size,
   buffer[n] = L'\0';
 }
 
+// A player with a common off-by-one: as many characters as it was told there is room for, and
+// its terminator one past them.
+template <class Char>
+void CopyTerminatedPastSize(const std::basic_string<Char>& text, Char* buffer, int size) {
+  if (!buffer || size < 0) return;
+  std::size_t n = std::min(text.size(), static_cast<std::size_t>(size));
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+  buffer[n] = Char();
+}
+
 bool IsUtf8(const std::string& text) {
   return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                              static_cast<int>(text.size()), nullptr, 0) > 0;
@@ -123,8 +133,14 @@ std::string Player::TitleFor(int index, const Track& track) {
 void Player::Play(int index) {
   position = index;
   playState = kPlaying;
-  if (const Track* track = Current()) SetTitle(TitleFor(index, *track));
-  if (version >= 0x5000) SendMessageA(window_, WM_USER, 0, IPC_PLAYING_FILE);
+  elapsedMs = 0;
+  const Track* track = Current();
+  if (track) SetTitle(TitleFor(index, *track));
+  // The notification carries the file's path in the code page, valid while it is sent.
+  const std::string file = track ? Ansi(track->file) : std::string();
+  if (version >= 0x5000)
+    SendMessageA(window_, WM_USER, track ? reinterpret_cast<WPARAM>(file.c_str()) : 0,
+                 IPC_PLAYING_FILE);
 }
 
 void Player::Stop() {
@@ -187,6 +203,9 @@ std::vector<LPARAM> Player::Requests() const {
   return codes;
 }
 
+// The wide requests came with 5.0; answersWide off plays a 5.x release from before them.
+bool Player::KnowsWide() const { return answersWide && version >= 0x5000; }
+
 const Track* Player::Current() const {
   if (position < 0 || position >= static_cast<int>(playlist.size())) return nullptr;
   return &playlist[position];
@@ -218,12 +237,22 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   log.push_back({message, wParam, lParam, otherThread, now.QuadPart});
+  if (onMessage) onMessage(log.back());
   switch (message) {
     case WM_USER:
       return Request(wParam, lParam);
     case WM_COMMAND:
-      if (wParam == WINAMP_BUTTON3 && playState == kPlaying) Pause();
-      else if (wParam == WINAMP_BUTTON2) Play(position);
+      // Pause toggles; play restarts the current track, also a paused one; stop stops.
+      if (wParam == WINAMP_BUTTON3 && playState == kPlaying) {
+        Pause();
+      } else if (wParam == WINAMP_BUTTON3 && playState == kPaused) {
+        playState = kPlaying;
+        if (const Track* track = Current()) SetTitle(TitleFor(position, *track));
+      } else if (wParam == WINAMP_BUTTON2) {
+        Play(position);
+      } else if (wParam == WINAMP_BUTTON4) {
+        Stop();
+      }
       return 0;
     case WM_DESTROY:
       window_ = nullptr;
@@ -246,7 +275,7 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     case IPC_GETOUTPUTTIME:
       return OutputTime(argument);
     case IPC_SETVOLUME:
-      if (argument == kQueryVolume) return volume;
+      if (argument == kQueryVolume) return volumeQueryAnswer ? *volumeQueryAnswer : volume;
       volume = static_cast<int>(argument);
       return 0;
     case IPC_GETLISTLENGTH:
@@ -267,39 +296,42 @@ LRESULT Player::Request(WPARAM argument, LPARAM code) {
     }
     case IPC_GETPLAYLISTFILEW: {
       int index = static_cast<int>(argument);
-      if (!answersWide || nullFileName || index < 0 ||
-          index >= static_cast<int>(playlist.size()))
-        return 0;
+      if (!KnowsWide()) return unknownAnswer;
+      if (nullFileName || index < 0 || index >= static_cast<int>(playlist.size())) return 0;
       wideFileNameAnswer_ = Wide(playlist[index].file);
       return reinterpret_cast<LRESULT>(wideFileNameAnswer_.c_str());
     }
     case IPC_GET_EXTENDED_FILE_INFOW:
     case IPC_GET_EXTENDED_FILE_INFOW_HOOKABLE:
-      if (!answersWide) return 0;
+      if (!KnowsWide()) return unknownAnswer;
       return ExtendedInfoWide(code, reinterpret_cast<extendedFileInfoStructW*>(argument));
     case IPC_FORMAT_TITLE_EXTENDED:
-      if (!answersWide) return 0;
+      if (!KnowsWide()) return unknownAnswer;
       return FormatTitleWide(reinterpret_cast<waFormatTitleExtended*>(argument));
     case IPC_GET_EXTENDED_FILE_INFO:
     case IPC_GET_EXTENDED_FILE_INFO_HOOKABLE:
       return ExtendedInfo(code, reinterpret_cast<extendedFileInfoStruct*>(argument));
     case IPC_FORMAT_TITLE:
       return FormatTitle(reinterpret_cast<waFormatTitle*>(argument));
+    case IPC_GET_API_SERVICE:
+      return apiService ? reinterpret_cast<LRESULT>(apiService) : 1;
     case IPC_GETINIDIRECTORY:
-      if (version < 0x2900 || iniDirectory.empty()) return 0;
+      if (version < 0x2900) return unknownAnswer;
+      if (iniDirectory.empty()) return 0;
       iniDirectoryAnswer_ = FromWide(CP_ACP, iniDirectory);  // '?' for what it cannot spell
       return reinterpret_cast<LRESULT>(iniDirectoryAnswer_.c_str());
     case IPC_GETINIDIRECTORYW:
-      if (!answersWide || version < 0x5058 || iniDirectory.empty()) return 0;
+      if (!KnowsWide() || version < 0x5058) return unknownAnswer;
+      if (iniDirectory.empty()) return 0;
       return reinterpret_cast<LRESULT>(iniDirectory.c_str());
     default:
-      return 0;
+      return unknownAnswer;
   }
 }
 
-// The simulator has no clock: a track is always at its start.
+// The simulator has no clock: a track stays where it was started or put.
 LRESULT Player::OutputTime(WPARAM mode) {
-  if (mode == kOutputPositionMs) return 0;
+  if (mode == kOutputPositionMs) return elapsedMs;
   const Track* track = Current();
   if (unknownLengthQueries > 0) {
     --unknownLengthQueries;
@@ -362,9 +394,12 @@ LRESULT Player::FormatTitleWide(waFormatTitleExtended* request) {
     if (text != value) ++answersChangedEarly;
     if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
   }
-  CopyAnswerWide(Wide(formatted), request->out,
-                 static_cast<std::size_t>(request->out_len > 0 ? request->out_len : 0),
-                 terminateAnswers);
+  if (terminatorPastSize)
+    CopyTerminatedPastSize(Wide(formatted), request->out, request->out_len);
+  else
+    CopyAnswerWide(Wide(formatted), request->out,
+                   static_cast<std::size_t>(request->out_len > 0 ? request->out_len : 0),
+                   terminateAnswers);
   return 1;
 }
 
@@ -390,12 +425,24 @@ LRESULT Player::FormatTitle(waFormatTitle* request) {
     if (text != value) ++answersChangedEarly;
     if (request->TAGFREEFUNC) request->TAGFREEFUNC(value, request->p);
   }
-  CopyAnswer(formatted, request->out, request->out_len, terminateAnswers);
+  if (terminatorPastSize)
+    CopyTerminatedPastSize(formatted, request->out, request->out_len);
+  else
+    CopyAnswer(formatted, request->out, request->out_len, terminateAnswers);
   return 1;
 }
 
 bool Player::Load(const std::string& dllPath, const std::function<void(HMODULE)>& beforeInit) {
   module_ = LoadLibraryA(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Load(const std::wstring& dllPath, const std::function<void(HMODULE)>& beforeInit) {
+  module_ = LoadLibraryW(dllPath.c_str());
+  return Start(beforeInit);
+}
+
+bool Player::Start(const std::function<void(HMODULE)>& beforeInit) {
   if (!module_) return false;
   using GetHeader = winampGeneralPurposePlugin*(__cdecl*)();
   auto get = reinterpret_cast<GetHeader>(

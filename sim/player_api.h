@@ -50,8 +50,13 @@ constexpr LPARAM IPC_FORMAT_TITLE_EXTENDED = 298;
 constexpr LPARAM IPC_GETINIDIRECTORY = 335;
 constexpr LPARAM IPC_GETINIDIRECTORYW = 1335;
 
+// The service manager (5.5 and later; older players answer 1, as to any request they do not
+// know): see album_art.h.
+constexpr LPARAM IPC_GET_API_SERVICE = 3025;
+
 // Notifications the player sends its own window (where plug-ins that subclass it see them).
-constexpr LPARAM IPC_PLAYING_FILE = 3003;  // a file has started playing (5.0 and later)
+// A file has started playing (5.0 and later); wParam is its path, a char* the player owns.
+constexpr LPARAM IPC_PLAYING_FILE = 3003;
 
 // --- Answers and modes the player documents without naming them ---------------------------
 
@@ -76,8 +81,10 @@ constexpr WPARAM kInfoChannels = 2;
 
 // --- Commands: WM_COMMAND to the main window, the id in wParam, lParam 0 ---------------------
 
-constexpr WPARAM WINAMP_BUTTON2 = 40045;  // Play
-constexpr WPARAM WINAMP_BUTTON3 = 40046;  // Pause
+constexpr WPARAM WINAMP_FILE_QUIT = 40001;  // Exit: the simulator leaves it to onMessage
+constexpr WPARAM WINAMP_BUTTON2 = 40045;  // Play: the current track from its beginning
+constexpr WPARAM WINAMP_BUTTON3 = 40046;  // Pause: pauses a playing track, resumes a paused one
+constexpr WPARAM WINAMP_BUTTON4 = 40047;  // Stop
 
 // --- Records ----------------------------------------------------------------------------------
 

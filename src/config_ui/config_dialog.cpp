@@ -1,8 +1,8 @@
 // The configuration dialog: shows the settings it is given and the INI file they live in,
 // keeps three groups of controls enabled as their switches say, picks files with the common
 // open and save dialogs, opens the template and "Not Playing" files in Notepad, runs the
-// volume dialog, and on OK writes every key whose control it offered to the INI file, or says
-// that it could not.
+// volume dialog, and on OK writes every key whose control it offered to the INI file, all or
+// none, or says that it could not (or that the cover file would overwrite another of its files).
 //
 // Lifetime: modal, from RunConfigDialog until OK (result IDOK), Cancel or the close box
 // (IDCANCEL); the settings and INI path it is given are reached through DialogSettings and
@@ -57,13 +57,22 @@ constexpr char kSmallTextFace[] = "MS Shell Dlg";
 
 // Two pairs of display text and pattern; the literal's own terminator ends the list.
 constexpr char kTextFilter[] = "Text Files (*.TXT)\0*.TXT\0All Files (*.*)\0*.*\0";
+constexpr char kImageFilter[] =
+    "Images (*.jpg;*.jpeg;*.png)\0*.jpg;*.jpeg;*.png\0All Files (*.*)\0*.*\0";
+
+constexpr char kCoverRefusedText[] =
+    "The cover file cannot be the output file or the template file: the cover would overwrite "
+    "it.\n\nChoose another file for the cover.";
+constexpr UINT kCoverRefusedStyle = MB_ICONEXCLAMATION | MB_OK;
 
 const int kGeneralControls[] = {
     IDC_FLUSH_BUFFERS,    IDC_TEMPLATE_FILE,     IDC_TEMPLATE_LABEL,     IDC_BROWSE_TEMPLATE,
     IDC_EDIT_TEMPLATE,    IDC_NOT_PLAYING_FILE,  IDC_NOT_PLAYING_LABEL,  IDC_BROWSE_NOT_PLAYING,
     IDC_EDIT_NOT_PLAYING, IDC_OUTPUT_FILE,       IDC_OUTPUT_LABEL,       IDC_BROWSE_OUTPUT,
     IDC_MODE_GROUP,       IDC_OVERWRITE,         IDC_APPEND,             IDC_PREPEND,
-    IDC_INITIALIZE_OUTPUT, IDC_ENABLE_POPUP, IDC_TEXT_ENCODING_LABEL, IDC_TEXT_ENCODING};
+    IDC_INITIALIZE_OUTPUT, IDC_ENABLE_POPUP, IDC_TEXT_ENCODING_LABEL, IDC_TEXT_ENCODING,
+    IDC_COVER_GROUP, IDC_COVER_LABEL, IDC_COVER_FILE, IDC_BROWSE_COVER, IDC_COVER_MISSING_LABEL,
+    IDC_COVER_MISSING, IDC_BROWSE_COVER_MISSING};
 const int kPopupControls[] = {IDC_TIMEOUT_GROUP, IDC_POPUP_TIMEOUT,      IDC_SECONDS_LABEL,
                               IDC_POPUP_FORMAT_LABEL, IDC_POPUP_FORMAT, IDC_REPLACE_HYPHENS};
 const int kSpeechControls[] = {IDC_SPEECH_FORMAT_LABEL, IDC_SPEECH_FORMAT, IDC_SPEAKING_GROUP,
@@ -75,17 +84,24 @@ struct FilePick {
   bool save;
   const char* title;
   DWORD flags;
+  const char* filter;
 };
 
 // The template's open dialog cannot be resized; the other two can. The save dialog neither
 // requires an existing file nor asks before naming one that exists.
 const FilePick kFilePicks[] = {
     {IDC_BROWSE_TEMPLATE, IDC_TEMPLATE_FILE, false, "Open Template File",
-     OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY},
+     OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, kTextFilter},
     {IDC_BROWSE_NOT_PLAYING, IDC_NOT_PLAYING_FILE, false, "Open \"Not Playing\" File",
-     OFN_ENABLESIZING | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY},
+     OFN_ENABLESIZING | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
+     kTextFilter},
     {IDC_BROWSE_OUTPUT, IDC_OUTPUT_FILE, true, "Save Output To",
-     OFN_ENABLESIZING | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY},
+     OFN_ENABLESIZING | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, kTextFilter},
+    {IDC_BROWSE_COVER, IDC_COVER_FILE, true, "Save Cover Art To",
+     OFN_ENABLESIZING | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, kImageFilter},
+    {IDC_BROWSE_COVER_MISSING, IDC_COVER_MISSING, false, "Open Image for Tracks Without Cover",
+     OFN_ENABLESIZING | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
+     kImageFilter},
 };
 
 struct NotepadEdit {
@@ -247,6 +263,8 @@ void OnInitDialog(HWND dialog) {
   SetItemText(dialog, IDC_TEMPLATE_FILE, settings.TemplateFile);
   SetItemText(dialog, IDC_NOT_PLAYING_FILE, settings.NotPlayingFile);
   SetItemText(dialog, IDC_OUTPUT_FILE, settings.OutputFile);
+  SetItemText(dialog, IDC_COVER_FILE, settings.CoverArtFile);
+  SetItemText(dialog, IDC_COVER_MISSING, settings.CoverArtMissing);
   ShowSettingsFile(dialog, *DialogIniPath);
 }
 
@@ -269,7 +287,7 @@ void PickFile(HWND dialog, const FilePick& pick) {
   record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the 76-byte form, known to every version
   record.hwndOwner = HostWindow();
   record.hInstance = PluginModule();
-  record.lpstrFilter = kTextFilter;
+  record.lpstrFilter = pick.filter;
   record.lpstrFile = file;  // offers the current text as the initial name
   record.nMaxFile = sizeof file;
   record.lpstrTitle = pick.title;
@@ -307,17 +325,28 @@ void EditInNotepad(HWND dialog, const NotepadEdit& edit) {
   ShellExecuteA(HostWindow(), "open", notepad.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
-// Writes the keys until one fails; false then, after telling the user which file it was.
+// Writes the keys, all or none; false when they could not be, after telling the user which
+// file it was. A cover file that names the output or template file is refused before anything
+// is written.
 bool Save(HWND dialog) {
   ConfigChoices c;
   c.enabled = Checked(dialog, IDC_ENABLE);
   c.flushBuffers = Checked(dialog, IDC_FLUSH_BUFFERS);
+  c.overwrite = Checked(dialog, IDC_OVERWRITE);
   c.append = Checked(dialog, IDC_APPEND);
   c.prepend = Checked(dialog, IDC_PREPEND);
   c.initializeOutput = Checked(dialog, IDC_INITIALIZE_OUTPUT);
   c.templateFile = ItemText(dialog, IDC_TEMPLATE_FILE);
   c.notPlayingFile = ItemText(dialog, IDC_NOT_PLAYING_FILE);
   c.outputFile = ItemText(dialog, IDC_OUTPUT_FILE);
+  c.coverArtFile = ItemText(dialog, IDC_COVER_FILE);
+  c.coverArtMissing = ItemText(dialog, IDC_COVER_MISSING);
+  // An image written over the output or the template would destroy it: nothing is saved.
+  if (SamePath(c.coverArtFile, c.outputFile) || SamePath(c.coverArtFile, c.templateFile)) {
+    MessageBoxA(dialog, kCoverRefusedText, kProductName, kCoverRefusedStyle);
+    SetFocus(GetDlgItem(dialog, IDC_COVER_FILE));
+    return false;
+  }
   c.popupEnabled = Checked(dialog, IDC_ENABLE_POPUP);
   c.popupTimeout = ItemText(dialog, IDC_POPUP_TIMEOUT);
   c.popupFormat = ItemText(dialog, IDC_POPUP_FORMAT);
@@ -329,12 +358,10 @@ bool Save(HWND dialog) {
   c.volume = PendingVolume;
   c.textEncoding = ChosenEncoding(dialog);
   c.speechOffered = SpeechOffered;
-  for (const auto& [key, value] : SavedKeys(c)) {
-    if (!WriteSetting(*DialogIniPath, key, value)) {
-      std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
-      MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
-      return false;
-    }
+  if (!SaveSettings(*DialogIniPath, SavedKeys(c))) {
+    std::string text = kNotSavedText + *DialogIniPath + kNotSavedAdvice;
+    MessageBoxA(dialog, text.c_str(), kProductName, kNotSavedStyle);
+    return false;
   }
   DialogSettings->Volume = PendingVolume;
   return true;

@@ -6,12 +6,13 @@ namespace {
 
 const char* Switch(bool on) { return on ? "1" : "0"; }
 
-// WriteMode as the three radio buttons give it: append wins over prepend, and neither (the
-// overwrite button or none at all) is overwrite.
-const char* WriteModeText(bool append, bool prepend) {
+// WriteMode as the three radio buttons give it: append wins over prepend, then overwrite; none
+// at all (a mode no button stands for) is no text, and the key is not written.
+const char* WriteModeText(bool overwrite, bool append, bool prepend) {
   if (append) return "1";
   if (prepend) return "2";
-  return "0";
+  if (overwrite) return "0";
+  return nullptr;
 }
 
 // WhenSpeaking: "1" only for change volume alone; pause, both or neither are "0".
@@ -31,13 +32,16 @@ std::vector<SavedKey> SavedKeys(const ConfigChoices& c) {
   std::vector<SavedKey> keys = {
       {"Enabled", Switch(c.enabled)},
       {"FlushFileBuffers", Switch(c.flushBuffers)},
-      {"WriteMode", WriteModeText(c.append, c.prepend)},
-      {"InitializeOutput", Switch(c.initializeOutput)},
-      {"TemplateFile", c.templateFile},
-      {"NotPlayingFile", c.notPlayingFile},
-      {"OutputFile", c.outputFile},
-      {"PopupEnabled", Switch(c.popupEnabled)},
   };
+  if (const char* mode = WriteModeText(c.overwrite, c.append, c.prepend))
+    keys.push_back({"WriteMode", mode});
+  keys.push_back({"InitializeOutput", Switch(c.initializeOutput)});
+  keys.push_back({"TemplateFile", c.templateFile});
+  keys.push_back({"NotPlayingFile", c.notPlayingFile});
+  keys.push_back({"OutputFile", c.outputFile});
+  keys.push_back({"CoverArtFile", c.coverArtFile});
+  keys.push_back({"CoverArtMissing", c.coverArtMissing});
+  keys.push_back({"PopupEnabled", Switch(c.popupEnabled)});
   if (!c.popupTimeout.empty()) keys.push_back({"PopupTimeout", c.popupTimeout});
   keys.push_back({"PopupFormat", c.popupFormat});
   keys.push_back({"ReplaceHyphens", Switch(c.replaceHyphens)});

@@ -25,12 +25,15 @@ std::string VolumeLabel(unsigned level);
 struct ConfigChoices {
   bool enabled = false;
   bool flushBuffers = false;
+  bool overwrite = false;
   bool append = false;
   bool prepend = false;
   bool initializeOutput = false;
   std::string templateFile;
   std::string notPlayingFile;
   std::string outputFile;
+  std::string coverArtFile;
+  std::string coverArtMissing;
   bool popupEnabled = false;
   std::string popupTimeout;  // the chosen entry's text; empty when none is chosen
   std::string popupFormat;
@@ -49,7 +52,8 @@ struct ConfigChoices {
 using SavedKey = std::pair<const char*, std::string>;
 
 // Every key OK writes, in the order it writes them. A key whose control offered nothing (no
-// timeout entry chosen; the speech keys and Volume without a speech engine; no text encoding
-// chosen) is left out, so the file keeps its value. PollingInterval is never among them;
-// TextEncoding comes last.
+// write mode button checked; no timeout entry chosen; the speech keys and Volume without a
+// speech engine; no text encoding chosen) is left out, so the file keeps its value.
+// PollingInterval is never among them; the cover's two keys follow OutputFile; TextEncoding
+// comes last.
 std::vector<SavedKey> SavedKeys(const ConfigChoices& choices);

@@ -22,7 +22,8 @@ struct TagContext {
   Encoding encoding = Encoding::kAnsi;
 };
 
-// Expands the %Tag% placeholders of text for the track now playing.
+// Expands the %Tag% placeholders of text for the track now playing; values that hold tags of
+// later steps make it grow to 1 MB (or 64 times the text) at most.
 std::string ExpandTemplate(std::string text, const TagContext& context);
 
 // Has the player format text with its own title formatter, our tags answering its questions;

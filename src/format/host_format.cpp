@@ -20,6 +20,9 @@
 
 namespace {
 
+// The formatters' buffers. The player is told one element less than each holds: a player that
+// writes its terminator one past the size it was told (a common off-by-one) still writes
+// inside, and the last element stays zero whatever it writes.
 constexpr int kFormattedBytes = 2096;
 constexpr int kFormattedChars = 2096;
 // The ANSI request names no file, so every field comes from our resolver; the wide one is
@@ -104,9 +107,10 @@ std::string FormatAnsi(std::string format, const TagContext& context, bool codeP
   char out[kFormattedBytes] = {};
   PendingFormat pending{context, codePageAnswers, {}, {}};
   PendingScope scope(&pending);
-  host::TitleFormatRequest request = {format.data(), nullptr, out, kFormattedBytes,
+  host::TitleFormatRequest request = {format.data(), nullptr, out, kFormattedBytes - 1,
                                       ResolveHostTag, ReleaseHostTag};
   host::FormatTitle(&request);
+  out[kFormattedBytes - 1] = '\0';
   return std::string(out, strnlen(out, sizeof out));
 }
 
@@ -117,17 +121,19 @@ std::string FormatWide(const std::string& format, const TagContext& context) {
   PendingFormat pending{context, false, {}, {}};
   PendingScope scope(&pending);
   host::TitleFormatRequestW request = {kNoFile, kWithoutExtendedInfo, wideFormat.c_str(),
-                                       nullptr, out, kFormattedChars, ResolveHostTagW,
+                                       nullptr, out, kFormattedChars - 1, ResolveHostTagW,
                                        ReleaseHostTagW};
   host::FormatTitleWide(&request);
+  out[kFormattedChars - 1] = L'\0';
   return FromWide(std::wstring_view(out, wcsnlen(out, kFormattedChars)), Encoding::kUtf8);
 }
 
 }  // namespace
 
 std::string FormatWithHost(std::string format, const TagContext& context) {
-  // A backslash and a small n only: "D:\New Music" keeps its letters.
-  ReplaceAll(format, "\\n", "\n");
+  // A backslash and a small n only: "D:\New Music" keeps its letters, and so does a
+  // double-byte character that ends in a backslash's byte.
+  ReplaceAll(format, "\\n", "\n", TextLeadBytes(context.encoding));
   if (!IsUnicode(context.encoding)) return FormatAnsi(std::move(format), context, false);
   if (context.hostVersion >= host::kFirstWideFormatVersion) {
     std::string formatted = FormatWide(format, context);

@@ -34,6 +34,12 @@ std::string TwoDigits(int n) {
 
 std::string Count(int n, const char* unit) { return std::to_string(n) + " " + unit + Plural(n); }
 
+bool AsciiDigits(const char* text, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
 }  // namespace
 
 std::string ShortLength(int seconds) {
@@ -56,6 +62,9 @@ std::string Year2(std::string year) {
   if (std::strcmp(y, "1900") > 0 && std::strcmp(y, "2000") < 0) {
     std::size_t length = std::strlen(y);
     std::size_t at = length < kYear2Split ? length : kYear2Split;
+    // "1" and a digit of several bytes (a fullwidth one) sort in between too: the blank goes
+    // only after ASCII digits, never into a character.
+    if (!AsciiDigits(y, at)) return year;
     // Built anew rather than with insert, which GCC 12 wrongly warns about (-Wrestrict).
     return year.substr(0, at) + " " + year.substr(at);
   }

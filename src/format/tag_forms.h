@@ -10,7 +10,8 @@
 std::string ShortLength(int seconds);
 std::string LongLength(int seconds);
 
-// The "year2" form: "1985" becomes "19 85"; years not strictly between 1900 and 2000 stay.
+// The "year2" form: "1985" becomes "19 85"; years not strictly between 1900 and 2000 stay, and
+// so do years whose first two bytes are not ASCII digits.
 std::string Year2(std::string year);
 
 // The song title in the player's window title: "12. Artist - Song - Winamp" gives

@@ -71,30 +71,23 @@ std::string ExtendedInfo(const TagInputs& in, const char* field) {
   return CodePageToUtf8(AnsiExtendedInfo(Utf8ToCodePage(in.file), field));
 }
 
-// The system's time and date formatters, which take the same arguments.
-using ClockFormatA = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
-using ClockFormatW = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+// The system's time and date formatters, wide: their ANSI forms answer in the code page of the
+// user's locale, which need not be the system's.
+using ClockFormat = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
 
-// The time or date now, as the user's locale writes it in `flags`' form.
-std::string ClockText(ClockFormatA ansi, ClockFormatW wide, DWORD flags, Encoding encoding) {
-  if (IsUnicode(encoding)) {
-    wchar_t text[kDateTimeChars];
-    if (wide(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
-      return std::string();
-    return FromWide(BoundedWide(text, kDateTimeChars), encoding);
-  }
-  char text[kDateTimeChars];
-  if (ansi(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
+// The time or date now, as the user's locale writes it in `flags`' form, converted like every
+// other text.
+std::string ClockText(ClockFormat format, DWORD flags, Encoding encoding) {
+  wchar_t text[kDateTimeChars];
+  if (format(LOCALE_USER_DEFAULT, flags, nullptr, nullptr, text, kDateTimeChars) <= 0)
     return std::string();
-  return Bounded(text, sizeof text);
+  return FromWide(BoundedWide(text, kDateTimeChars), encoding);
 }
 
-std::string TimeText(Encoding encoding) {
-  return ClockText(GetTimeFormatA, GetTimeFormatW, 0, encoding);
-}
+std::string TimeText(Encoding encoding) { return ClockText(GetTimeFormatW, 0, encoding); }
 
 std::string DateText(DWORD form, Encoding encoding) {
-  return ClockText(GetDateFormatA, GetDateFormatW, form, encoding);
+  return ClockText(GetDateFormatW, form, encoding);
 }
 
 // Scopes of the rows: known everywhere, or file metadata that only players from 2.9 give.

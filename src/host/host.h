@@ -2,7 +2,8 @@
 // export, the request numbers and records, and typed requests. Every request is WM_USER sent
 // synchronously to the player's main window with the argument in wParam and the request number
 // in lParam; the answer is the message's result. This is the only file of the plug-in that
-// spells the player's message numbers and records.
+// spells the player's message numbers and records, but for services.h, which spells those of
+// the service objects that kApiService leads to.
 #pragma once
 
 #include <windows.h>
@@ -53,6 +54,7 @@ constexpr LPARAM kFormatTitle = 297;
 constexpr LPARAM kIniDirectory = 335;
 constexpr LPARAM kIniDirectoryWide = 1335;
 constexpr LPARAM kPlayingNotification = 3003;  // the player sends it itself when a file starts
+constexpr LPARAM kApiService = 3025;  // the service manager (5.5 and later), see services.h
 
 // Wide forms of 211, 290, 296 and 297: the same answers in UTF-16.
 constexpr LPARAM kFileNameWide = 214;
@@ -61,13 +63,13 @@ constexpr LPARAM kExtendedInfoWideHookable = 3027;  // as 296
 constexpr LPARAM kFormatTitleWide = 298;
 
 // The wide requests came with the 5.x line, not all in the same release. They are sent from 5.0
-// on: a 5.x player that predates one answers it as any request it does not know, with 0 and
+// on: a 5.x player that predates one answers it as any request it does not know, with 1 and
 // nothing written, and every caller then falls back to the ANSI request. Players before 5.0
-// predate them all and are never asked.
+// predate them all and are never asked; 1335 is asked only from 5.58, which brought it.
 constexpr unsigned kFirstWideFileNameVersion = 0x5000;
 constexpr unsigned kFirstWideInfoVersion = 0x5000;
 constexpr unsigned kFirstWideFormatVersion = 0x5000;
-constexpr unsigned kFirstWideIniDirectoryVersion = 0x5000;  // 1335 came with 5.58
+constexpr unsigned kFirstWideIniDirectoryVersion = 0x5058;
 
 constexpr WPARAM kQueryVolume = static_cast<WPARAM>(-666);
 constexpr WPARAM kTrackLengthSeconds = 1;
@@ -82,6 +84,7 @@ constexpr WPARAM kPlayCommand = 40045;
 // Play states answered to kPlayState.
 constexpr int kStopped = 0;
 constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
 
 constexpr int kUnknownLength = -1;
 
@@ -172,15 +175,28 @@ inline bool IsReadableText(const void* text, std::size_t unit) {
   return false;
 }
 
-// A pointer answer: the text, or null when it is none we may read.
-template <typename Char>
-const Char* TextAnswer(LRESULT answer) {
-  const Char* text = reinterpret_cast<const Char*>(answer);
-  return IsReadableText(text, sizeof(Char)) ? text : nullptr;
-}
-
 inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
   return SendMessageA(HostWindow(), WM_USER, argument, code);
+}
+
+// The answer of a request that answers the address of something the player owns (a text, an
+// object), or null when it is none. A player answers 1 to a request it does not know, and
+// nothing lives in the first 64 KB of the address space, which Windows never maps: every answer
+// below that is no address.
+constexpr ULONG_PTR kFirstAddress = 0x10000;
+template <class T>
+T* AddressAnswer(LPARAM code, WPARAM argument = 0) {
+  const LRESULT answer = Request(code, argument);
+  if (static_cast<ULONG_PTR>(answer) < kFirstAddress) return nullptr;
+  return reinterpret_cast<T*>(answer);
+}
+
+// The answer of a request that answers a text the player owns: the text, or null when the
+// answer is no address or no text we may read.
+template <typename Char>
+const Char* TextAnswer(LPARAM code, WPARAM argument = 0) {
+  const Char* text = AddressAnswer<const Char>(code, argument);
+  return text && IsReadableText(text, sizeof(Char)) ? text : nullptr;
 }
 
 inline unsigned Version() { return static_cast<unsigned>(Request(kVersion)); }
@@ -196,13 +212,13 @@ inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannels
 
 // The player owns the text; copy it at once. Null when there is none, or none we may read.
 inline const char* FileName(int position) {
-  return TextAnswer<char>(Request(kFileName, static_cast<WPARAM>(position)));
+  return TextAnswer<char>(kFileName, static_cast<WPARAM>(position));
 }
 
 // The folder the player keeps its own INI file in, without a trailing backslash as a rule.
 // The player owns the text; copy it at once. May be null.
-inline const char* IniDirectory() { return TextAnswer<char>(Request(kIniDirectory)); }
-inline const wchar_t* IniDirectoryWide() { return TextAnswer<wchar_t>(Request(kIniDirectoryWide)); }
+inline const char* IniDirectory() { return TextAnswer<char>(kIniDirectory); }
+inline const wchar_t* IniDirectoryWide() { return TextAnswer<wchar_t>(kIniDirectoryWide); }
 
 inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
   Request(album ? kExtendedInfoAlbum : kExtendedInfo, reinterpret_cast<WPARAM>(request));
@@ -215,7 +231,7 @@ inline void FormatTitle(TitleFormatRequest* request) {
 // The player owns the text; copy it at once. Null from a player that does not know the request,
 // or with no text we may read.
 inline const wchar_t* FileNameWide(int position) {
-  return TextAnswer<wchar_t>(Request(kFileNameWide, static_cast<WPARAM>(position)));
+  return TextAnswer<wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
 }
 
 inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {
@@ -227,8 +243,9 @@ inline void FormatTitleWide(TitleFormatRequestW* request) {
   Request(kFormatTitleWide, reinterpret_cast<WPARAM>(request));
 }
 
-// Sends the player's own playing notification to its window; our hook turns it into an update.
-inline void SendPlayingNotification() { Request(kPlayingNotification); }
+// The player's service manager, or null: players before 5.5 answer 1, as to any request they
+// do not know.
+inline void* ApiService() { return AddressAnswer<void>(kApiService); }
 
 inline bool IsPlayingNotification(UINT message, LPARAM lParam) {
   return message == WM_USER && lParam == kPlayingNotification;

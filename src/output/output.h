@@ -1,6 +1,7 @@
 // The files the plug-in reads and writes besides its INI file: the template and "Not Playing"
-// texts, and the output file that other programs read. Every call opens, works and closes;
-// no handle outlives it, and every failure is silent.
+// texts (and the image for tracks without a cover), the output file that other programs read,
+// and any file replaced whole (the cover file). Every call opens, works and closes; no handle
+// outlives it. A failure is never shown: the writes answer whether the file holds the text.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,15 @@
 #include "encoding/unicode.h"
 #include "output/place.h"
 
-// The whole content of the file, byte for byte (zero bytes and a byte-order mark included),
-// or the empty text when the path is empty or the file cannot be read.
-std::string ReadTextFile(const std::string& path);
+// Reads the whole content of the file into *text, byte for byte (zero bytes and a byte-order
+// mark included), whoever else has it open. An empty path and a file that is not there read as
+// the empty text; a file that is there but cannot be read (locked, too large) returns false and
+// leaves *text as it was.
+bool ReadTextFile(const std::string& path, std::string* text);
+
+// Replaces the file at `path` with `bytes` as a whole: readers see the old file or the new one.
+// Returns whether the file now holds exactly `bytes`.
+bool WriteFileWhole(const std::string& path, const std::string& bytes, bool flush);
 
 // Where and how announcements are written: built from the settings at init and after the
 // configuration dialog's OK, and handed to every write.
@@ -23,9 +30,11 @@ struct OutputTarget {
 };
 
 // Writes text into the target's file: overwrite replaces its content, prepend puts the text
-// before it, any other mode after it. Nothing is added between entries; in UTF-16 the file
-// starts with its mark, written when the file is empty and kept first (encoded.h).
-void WriteOutput(const OutputTarget& target, const std::string& text);
+// before it, any other mode after it; overwrite and prepend replace the file as a whole, so
+// that readers see the old file or the new one. Nothing is added between entries; in UTF-16
+// the file starts with its mark, written when the file is empty and kept first (encoded.h). A
+// hidden or system file stays one. Returns whether the file now holds the text.
+bool WriteOutput(const OutputTarget& target, const std::string& text);
 
 // Empties the target's file if it exists; creates none.
 void TruncateOutput(const OutputTarget& target);

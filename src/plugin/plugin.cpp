@@ -5,15 +5,19 @@
 // Lifetime: everything is static and lives as long as the module. Init installs the hook on
 // the player's window and, when enabled, the tray icon and the polling timer; quit takes all
 // of it away again, timers included, so nothing can call into an unloaded module. Where quit
-// cannot take the hook out (another procedure was installed over it) it pins the module
-// instead. Config holds a reference on the module while its dialog runs and keeps it for good
-// when quit came meanwhile. A module kept either way stays mapped for the rest of the process.
+// cannot take the hook out (another procedure was installed over it), or runs inside a message
+// that came through the hook, it pins the module instead. Init in a module kept that way starts
+// afresh and puts the hook back where it is no longer in the chain. Config holds a reference
+// on the module while its dialog runs and keeps it for good when quit came meanwhile. A module
+// kept either way stays mapped for the rest of the process. Quit also ends the speech and puts
+// back on the player's own thread what it changed.
 #include "plugin/plugin.h"
 
 #include "base/guarded.h"
 #include "config_ui/config_ui.h"
 #include "encoding/encoding.h"
 #include "notify/notify.h"
+#include "speech/speech.h"
 #include "version.h"
 
 SettingsRecord Settings;
@@ -39,10 +43,6 @@ void __cdecl Quit();
 
 PluginHeader Header = {kPluginHeaderVersion, kPluginDescription, Init, Config, Quit, nullptr,
                        nullptr};
-
-// Whether HostWindowHook is in the player's window procedure chain: from init until quit
-// takes it out, and for good when quit could not.
-bool HookInChain = false;
 
 // The INI file the settings in use came from and the dialog's OK saves to (FindIniPath).
 std::string IniPath;
@@ -88,10 +88,40 @@ WNDPROC SetHostProc(WNDPROC procedure) {
                                        : SetWindowLongPtrA(HostWindow(), GWLP_WNDPROC, value));
 }
 
+// Whether HostWindowHook is in the player's window procedure chain. On top it is seen; under
+// another procedure only a message shows it, and only a hook this mapping of the module put
+// there before can be. A subclass below it that put back what it replaced has taken it out.
+bool HookInChain() {
+  if (CurrentHostProc() == HostWindowHook) return true;
+  if (!PreviousHostProc) return false;
+  HookRan = false;
+  SendMessageA(HostWindow(), WM_NULL, 0, 0);  // every procedure passes it on; none acts on it
+  return HookRan;
+}
+
+// A file's bytes as last read, and the path they were read from.
+struct KeptFile {
+  std::string path;
+  std::string bytes;
+};
+
+// The two files as last read: a file that cannot be read now (another program has it locked)
+// keeps its bytes, so announcements go on with the last good template. A file of another path
+// that cannot be read has no text, as a missing one.
+KeptFile TemplateFileRead;
+KeptFile NotPlayingFileRead;
+
+void ReadAgain(const std::string& path, KeptFile* file) {
+  if (!ReadTextFile(path, &file->bytes) && path != file->path) file->bytes.clear();
+  file->path = path;
+}
+
 // The two files as texts travel inside: byte for byte in the code page, or decoded to UTF-8.
 void ReadTexts() {
-  TemplateText = DecodeFile(ReadTextFile(Settings.TemplateFile), Settings.TextEncoding);
-  NotPlayingText = DecodeFile(ReadTextFile(Settings.NotPlayingFile), Settings.TextEncoding);
+  ReadAgain(Settings.TemplateFile, &TemplateFileRead);
+  ReadAgain(Settings.NotPlayingFile, &NotPlayingFileRead);
+  TemplateText = DecodeFile(TemplateFileRead.bytes, Settings.TextEncoding);
+  NotPlayingText = DecodeFile(NotPlayingFileRead.bytes, Settings.TextEncoding);
 }
 
 // The last popup's text, kept for the tray's left double-click, in a new encoding.
@@ -117,17 +147,21 @@ void StartPolling() { ArmUpdate(kPollingTimer, Settings.PollingInterval * 1000);
 
 int __cdecl Init() {
   Guarded([] {
+    // An earlier run in this mapping of the module (kept by a pin, a speech worker or the
+    // dialog) leaves nothing behind.
     HasQuit = false;
     CurrentTitle.clear();
     LastTitle.clear();
+    PopupText.clear();
+    NotPlayingWritten = false;
+    ForgetCoverWrite();
     QueryHostVersion();
     IniPath = FindIniPath(HostVersion, "");
     LoadSettingsAndTarget();
     // A hook left in the chain by an earlier quit serves again; a second one would call itself.
-    if (!HookInChain) {
+    if (!HookInChain()) {
       HostWindowUnicode = IsWindowUnicode(HostWindow()) != FALSE;
       PreviousHostProc = SetHostProc(HostWindowHook);
-      HookInChain = true;
     }
     if (!Settings.Enabled) return;
     ReadTexts();
@@ -144,8 +178,11 @@ void __cdecl Config() {
   HMODULE held = HoldModule(0);
   Guarded([] {
     IniPath = FindIniPath(HostVersion, IniPath);
+    // The dialog shows the file as it is now, which a hand edit or a second player may have
+    // changed since it was loaded: its OK keeps those values, and Cancel leaves the ones in use.
+    SettingsRecord shown = LoadSettings(IniPath, HostVersion);
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
-    if (RunConfigDialog(ConfigOwner(), Settings, IniPath) != IDOK || HasQuit) return;
+    if (RunConfigDialog(ConfigOwner(), shown, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
     const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
@@ -163,7 +200,7 @@ void __cdecl Config() {
         KillArmedUpdates();
         StartPolling();
       } else {
-        host::SendPlayingNotification();
+        ArmUpdate(kNotificationTimer, kNotificationDelayMs);
       }
     } else {
       RemoveTrayIcon();
@@ -178,22 +215,27 @@ void __cdecl Config() {
 void __cdecl Quit() {
   Guarded([] {
     HasQuit = true;
+    EndSpeech();
     if (Settings.Enabled && Settings.PopupEnabled) RemoveTrayIcon();
     ClosePopup();
     // Only our own hook is taken out. One installed over it keeps the chain it built and
-    // calls into ours for the life of the window, so this module must stay mapped.
-    if (CurrentHostProc() == HostWindowHook) {
+    // calls into ours for the life of the window, so this module must stay mapped; so must
+    // it when the player quits us inside a message that came through the hook, which returns
+    // into it after the player's FreeLibrary.
+    bool keep = HookDepth > 0;
+    if (CurrentHostProc() == HostWindowHook)
       SetHostProc(PreviousHostProc);
-      HookInChain = false;
-    } else {
-      HoldModule(GET_MODULE_HANDLE_EX_FLAG_PIN);
-    }
+    else
+      keep = true;
+    if (keep) HoldModule(GET_MODULE_HANDLE_EX_FLAG_PIN);
     // The player unloads us next: no update timer may fire into the freed module.
 #ifndef TUNECRIER_PLANTED_FAULT  // defined only for the chaos driver's test copy of the DLL
     KillArmedUpdates();
 #endif
-    if (Settings.Enabled && !NotPlayingText.empty() && !NotPlayingWritten)
-      WriteOutput(Output, NotPlayingText);
+    if (Settings.Enabled && !NotPlayingWritten) {
+      if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
+      PutCover(std::nullopt);
+    }
   });
 }
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "host/host.h"
@@ -39,6 +40,12 @@ extern WNDPROC PreviousHostProc;
 extern bool HostWindowUnicode;
 // On from quit until the next init: the hook passes every message straight on.
 extern bool HasQuit;
+// How many calls of the hook are on the player's stack: a quit inside one returns into this
+// module, which must then stay mapped.
+extern int HookDepth;
+// Set by the hook on every message it sees: init sends a message that does nothing to find out
+// whether the hook is still in the player's chain.
+extern bool HookRan;
 // The registered message broadcast after each write of the output file.
 extern UINT OutputUpdatedMessage;
 // The template and "Not Playing" files' texts, read at init and after the dialog's OK.
@@ -59,5 +66,11 @@ constexpr UINT kRetryDelayMs = 200;
 // answer is not the id, and the player may own timers of the same numbers.
 void ArmUpdate(UINT_PTR timer, UINT delayMs);
 void KillArmedUpdates();
+
+// Puts `cover` (none: the CoverArtMissing image, or no file at all) into the cover file, unless
+// the file was made so last time. Nothing without a cover file.
+void PutCover(std::optional<std::string> cover);
+// The next PutCover writes whatever it is given: the file may have changed since the last run.
+void ForgetCoverWrite();
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,21 +1,27 @@
 // The update cycle and the hook on the player's main window.
 //
-// Update is the one place that notices a new track or a stop and drives every
-// announcement: popup and tray tooltip, speech, output file and broadcast, in that order. It
-// runs only as the timer procedure of the update timers on the player's window. The hook turns
+// Update is the one place that notices a new track or a stop and drives every announcement:
+// cover file, popup and tray tooltip, speech, output file and broadcast, in that order. It runs
+// only as the timer procedure of the update timers on the player's window. The hook turns
 // the player's playing notification, the shell's "TaskbarCreated" and the tray icon's
 // double-clicks into updates (or the last popup again) and passes every other message on to
 // the player; from quit on it passes everything on. The subsystems are handed the titles and
 // texts they show.
 //
 // The update timers armed are remembered from ArmUpdate until they are killed; quit and a
-// config that switches the plug-in off kill exactly those.
+// config that switches the plug-in off kill exactly those. The cover file's last write is
+// remembered (its path and a fingerprint of its bytes) so that the same cover is not written
+// again, until init forgets it; the player's services may call anything while the cover is
+// asked for, quit included, so the module is held meanwhile and kept for good when quit came.
 #include <mbstring.h>
 
 #include <bitset>
+#include <cstdint>
+#include <optional>
 
 #include "base/guarded.h"
 #include "base/product.h"
+#include "cover/cover.h"
 #include "encoding/encoding.h"
 #include "format/format.h"
 #include "notify/notify.h"
@@ -26,20 +32,37 @@ std::string CurrentTitle;
 std::string LastTitle;
 std::string PopupText;
 bool NotPlayingWritten = false;
+int HookDepth = 0;
+bool HookRan = false;
 
 namespace {
 
 constexpr int kTitleChars = 2048;
-// " - " becomes a blank, a bullet and a blank: the code page's bullet byte (Windows-1252), or
-// U+2022 in UTF-8.
-constexpr char kBulletSeparator[] = " \x95 ";
-constexpr char kBulletSeparatorUtf8[] = " \xE2\x80\xA2 ";
+// " - " becomes a blank, a bullet (U+2022) and a blank.
+constexpr wchar_t kBullet[] = L"\u2022";
 // Mouse events on the tray icon, as its callback message brings them.
 constexpr LPARAM kTrayLeftDoubleClick = WM_LBUTTONDBLCLK;
 constexpr LPARAM kTrayRightDoubleClick = WM_RBUTTONDBLCLK;
 
 // The update timers set on the player's window and not killed since, by id.
 std::bitset<kPollingTimer + 1> ArmedUpdates;
+
+// What the cover file was last made: an image (its fingerprint) or deleted, at which path.
+struct CoverWrite {
+  std::string path;
+  bool image = false;
+  std::uint64_t fingerprint = 0;
+  bool operator==(const CoverWrite&) const = default;
+};
+// Empty path: nothing known, the next cover is written whatever it is.
+CoverWrite LastCoverWrite;
+
+// FNV-1a, 64 bits: linear, and two covers of a stream's tracks do not meet by chance.
+std::uint64_t Fingerprint(const std::string& bytes) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001B3ull;
+  return hash;
+}
 
 static_assert(kFirstRetryTimer == kNotificationTimer + 1 && kPollingTimer == kLastRetryTimer + 1,
               "a retry arms the id after its own, and the last retry is not the polling timer");
@@ -75,9 +98,54 @@ bool SameTitle(const std::string& a, const std::string& b, Encoding encoding) {
                   reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
+// The popup's separator for " - ": the bullet in UTF-8, or as the code page spells it itself
+// (0x95 in those of one byte); empty where it has no bullet but by a best fit to another
+// character (the double-byte ones), and " - " stays.
+std::string BulletSeparator(Encoding encoding) {
+  const std::string bullet = IsUnicode(encoding) ? FromWide(kBullet, encoding)
+                                                 : ExactCodePageText(kBullet, PlayerCodePage());
+  return bullet.empty() ? std::string() : " " + bullet + " ";
+}
+
+}  // namespace
+
+void PutCover(std::optional<std::string> cover) {
+  const std::string& path = Settings.CoverArtFile;
+  if (path.empty()) return;
+  if (!cover && !Settings.CoverArtMissing.empty()) {
+    std::string placeholder;
+    if (ReadTextFile(Settings.CoverArtMissing, &placeholder) && !placeholder.empty())
+      cover = std::move(placeholder);
+  }
+  const CoverWrite write = {path, cover.has_value(), cover ? Fingerprint(*cover) : 0};
+  if (write == LastCoverWrite) return;
+  const bool done = cover ? WriteFileWhole(path, *cover, Settings.FlushFileBuffers)
+                          : DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  LastCoverWrite = done ? write : CoverWrite{};
+}
+
+void ForgetCoverWrite() { LastCoverWrite = CoverWrite{}; }
+
+namespace {
+
+// The playing track's cover into the cover file; false when quit came meanwhile.
+bool PutPlayingCover() {
+  if (Settings.CoverArtFile.empty()) return true;
+  HMODULE held = HoldModule(0);
+  // A cover that cannot be had (memory ran out for it) is no reason to drop the announcement.
+  Guarded([] {
+    std::optional<std::string> cover = PlayingCover(HostVersion);
+    if (!HasQuit) PutCover(std::move(cover));  // quit has made the file what it should be
+  });
+  if (HasQuit) return false;  // the reference is kept: this code returns through the module
+  if (held) FreeLibrary(held);
+  return true;
+}
+
 void HandleStop() {
   if (NotPlayingWritten) return;
   NotPlayingWritten = true;
+  Guarded([] { PutCover(std::nullopt); });
   PopupText.clear();
   SetTrayTip(kProductName, Settings.TextEncoding);
   if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
@@ -89,6 +157,7 @@ void ShowPopupText() {
 }
 
 void Announce() {
+  if (!PutPlayingCover()) return;
   const Encoding encoding = Settings.TextEncoding;
   const TagContext tags{CurrentTitle, HostVersion, HostVersionText, encoding};
   if (Settings.PopupEnabled) {
@@ -96,9 +165,8 @@ void Announce() {
     const std::string format = FromCodePage(Settings.PopupFormat, encoding);
     PopupText = HostVersion < host::kFirstNotifyingVersion ? ExpandTemplate(format, tags)
                                                            : FormatWithHost(format, tags);
-    if (Settings.ReplaceHyphens)
-      ReplaceAllNoCase(PopupText, " - ",
-                       IsUnicode(encoding) ? kBulletSeparatorUtf8 : kBulletSeparator);
+    const std::string separator = Settings.ReplaceHyphens ? BulletSeparator(encoding) : "";
+    if (!separator.empty()) ReplaceAllNoCase(PopupText, " - ", separator.c_str());
     SetTrayTip(LastTitle, encoding);
     ShowPopupText();
   }
@@ -108,10 +176,9 @@ void Announce() {
                encoding);
   }
   std::string output = ExpandTemplate(TemplateText, tags);
-  if (!Output.path.empty()) {
-    WriteOutput(Output, output);
+  // Only a file that holds the announcement is worth another program's look.
+  if (WriteOutput(Output, output))
     SendNotifyMessageA(HWND_BROADCAST, OutputUpdatedMessage, 0, 0);
-  }
 }
 
 void Update(HWND window, UINT_PTR timer) {
@@ -152,9 +219,11 @@ bool OnTrayEvent(LPARAM event) {
     if (host::PlayState() != host::kStopped && !PopupText.empty()) ShowPopupText();
     return false;
   }
+  // Armed here, not by a playing notification of our own: other subclasses and the player
+  // read that message's file name, and the player did not send it.
   if (event == kTrayRightDoubleClick && host::PlayState() != host::kStopped) {
     LastTitle.clear();
-    host::SendPlayingNotification();
+    ArmUpdate(kNotificationTimer, kNotificationDelayMs);
   }
   return true;
 }
@@ -194,10 +263,16 @@ void KillArmedUpdates() {
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!Guarded([=] { return Hook(message, lParam); }, true)) return 1;
-  // Through the ANSI functions a Unicode window's texts would pass the code page and come
-  // back with '?' for what it cannot spell.
-  if (HostWindowUnicode)
-    return CallWindowProcW(PreviousHostProc, window, message, wParam, lParam);
-  return CallWindowProcA(PreviousHostProc, window, message, wParam, lParam);
+  HookRan = true;
+  ++HookDepth;
+  LRESULT result = 1;
+  if (Guarded([=] { return Hook(message, lParam); }, true)) {
+    // Through the ANSI functions a Unicode window's texts would pass the code page and come
+    // back with '?' for what it cannot spell.
+    result = HostWindowUnicode
+                 ? CallWindowProcW(PreviousHostProc, window, message, wParam, lParam)
+                 : CallWindowProcA(PreviousHostProc, window, message, wParam, lParam);
+  }
+  --HookDepth;
+  return result;
 }

@@ -18,11 +18,19 @@
 // none; comparing the folder's access rights with the user's token would miss the read-only
 // attribute, network shares and virtualised folders. The probe costs one or two opens, at
 // init and when the configuration dialog opens.
+//
+// A player without a manifest runs, on Vista and later, with file virtualisation: its writes
+// to a protected folder (the programs folders, the Windows folder, the machine's application
+// data) succeed but land in this user's VirtualStore, where an elevated player or another user
+// never finds them. The probe cannot tell, so under virtualisation a file in such a folder
+// counts as unwritable.
 #include "settings/settings.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "base/handle.h"
+#include "encoding/encoding.h"
 #include "host/host.h"
 
 namespace {
@@ -62,9 +70,53 @@ void Seed(const std::string& from, const std::string& to) {
     SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
+// Whether the system redirects this process's writes to protected folders (the token says so;
+// systems before Vista have no such answer).
+bool Virtualized() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  ScopedHandle owner(token);
+  DWORD on = 0;
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenVirtualizationEnabled, &on, sizeof on, &size) && on;
+}
+
+// The folders whose writes virtualisation redirects.
+const int kVirtualizedFolders[] = {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_WINDOWS,
+                                   CSIDL_COMMON_APPDATA};
+
+// Whether the file at `path` (a full path) lies in one of kVirtualizedFolders, however either is
+// spelt: its folder is compared in its long form, so a short name of the same folder matches.
+bool InVirtualizedFolder(const std::string& path) {
+  std::string narrow = PathFolder(path);
+  if (narrow.empty()) return false;
+  narrow.pop_back();  // the separator, one byte
+  wchar_t folder[kModulePathChars] = {};
+  int chars = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, folder, kModulePathChars);
+  if (chars == 0) return false;
+  wchar_t longForm[kModulePathChars] = {};
+  DWORD length = GetLongPathNameW(folder, longForm, kModulePathChars);
+  std::wstring inside = length > 0 && length < kModulePathChars ? longForm : folder;
+  inside += L'\\';
+  for (int id : kVirtualizedFolders) {
+    wchar_t known[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, known) != S_OK || !*known)
+      continue;
+    std::wstring prefix = known;
+    if (prefix.back() != L'\\') prefix += L'\\';
+    if (inside.size() >= prefix.size() &&
+        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, inside.c_str(),
+                       static_cast<int>(prefix.size()), prefix.c_str(),
+                       static_cast<int>(prefix.size())) == CSTR_EQUAL)
+      return true;
+  }
+  return false;
+}
+
 // Whether this user can write the INI file at `path`; changes nothing and leaves nothing.
 bool CanWriteSettings(const std::string& path) {
   std::string file = AsProfileFunctionsFindIt(path);
+  if (Virtualized() && InVirtualizedFolder(file)) return false;
   if (Opens(file, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) return true;
   if (GetLastError() == ERROR_FILE_NOT_FOUND &&
       Opens(file, GENERIC_WRITE | DELETE, CREATE_NEW,
@@ -81,24 +133,13 @@ bool CanWriteSettings(const std::string& path) {
 std::string StandInSettings(const std::string& folder, const std::string& besidePath) {
   if (folder.empty()) return besidePath;
   std::string path = folder;
-  if (path.back() != '\\' && path.back() != '/') path += '\\';
+  if (PathFolder(path).size() != path.size()) path += '\\';  // a last byte may end a character
   path += kIniFileName;
   if (!Exists(path)) Seed(AsProfileFunctionsFindIt(besidePath), path);
   // An existing file is kept even when it cannot be written: it holds the user's values, and a
   // save names it when it fails.
   if (Exists(path) || CanWriteSettings(path)) return path;
   return besidePath;
-}
-
-// The INI file beside the DLL: the DLL's folder (up to and including the last backslash) and
-// the file's name.
-std::string BesideIniPath() {
-  char path[kModulePathChars] = {};
-  DWORD length = GetModuleFileNameA(PluginModule(), path, sizeof path);
-  std::string dir(path, length < sizeof path ? length : 0);
-  std::size_t slash = dir.rfind('\\');
-  dir.erase(slash == std::string::npos ? 0 : slash + 1);
-  return dir + kIniFileName;
 }
 
 // `wide` in the ANSI code page, which the profile functions take; empty when a character has
@@ -130,9 +171,24 @@ std::string AnsiFolder(const wchar_t* folder) {
   return Ansi(shortForm);
 }
 
+// The INI file beside the DLL: the DLL's folder, as AnsiFolder spells it, and the file's name.
+// The narrow module name is not asked for: the system answers it with question marks, or with
+// a best-fit name of another folder, where the code page cannot spell the folder. A bare name
+// (in the Windows folder) when the folder cannot be had.
+std::string BesideIniPath() {
+  wchar_t path[kModulePathChars] = {};
+  DWORD length = GetModuleFileNameW(PluginModule(), path, kModulePathChars);
+  std::wstring folder(path, length < kModulePathChars ? length : 0);
+  std::size_t slash = folder.rfind(L'\\');
+  if (slash == std::wstring::npos) return kIniFileName;
+  folder.erase(slash);
+  std::string dir = AnsiFolder(folder.c_str());
+  return dir.empty() ? std::string(kIniFileName) : dir + "\\" + kIniFileName;
+}
+
 // The player's settings folder, or empty when it cannot say. The wide answer first, where the
 // player may have it: the narrow one of a folder the code page cannot spell is lost already.
-// A player without it answers 0, and the narrow request follows.
+// Where it has no answer, the narrow request follows.
 std::string PlayerSettingsFolder(unsigned hostVersion) {
   if (hostVersion >= host::kFirstWideIniDirectoryVersion) {
     const wchar_t* wide = host::IniDirectoryWide();
@@ -152,7 +208,7 @@ std::string PlayerSettingsFolder(unsigned hostVersion) {
 
 std::string FindIniPath(unsigned hostVersion, const std::string& inUse) {
   if (!inUse.empty() && CanWriteSettings(inUse)) return inUse;
-  std::string beside = BesideIniPath();
+  std::string beside = AsProfileFunctionsFindIt(BesideIniPath());
   if (CanWriteSettings(beside)) return beside;
   return StandInSettings(PlayerSettingsFolder(hostVersion), beside);
 }

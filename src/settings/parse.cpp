@@ -20,9 +20,21 @@ constexpr char kDefaultSpeechFormatOld[] = "Now playing, %Artist%, %Title%";
 constexpr char kDefaultSpeechFormat[] =
     "Now playing, %Artist%, %Title%. $if(%Album%,From the %Year% album %Album%,)";
 
+char PathFolded(char c) {
+  if (c == '/') return '\\';
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
+
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.empty() || a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (PathFolded(a[i]) != PathFolded(b[i])) return false;
+  return true;
+}
 
 int SettingNumber(const std::string& text) {
   std::size_t i = 0;
@@ -74,5 +86,10 @@ SettingsRecord ParseSettings(const KeyReader& read, unsigned hostVersion) {
   if (s.Volume > kMaxVolume) s.Volume = kDefaultVolume;
 
   s.TextEncoding = EncodingFromSetting(number("TextEncoding", "0"));
+
+  s.CoverArtFile = read("CoverArtFile", "");
+  if (SamePath(s.CoverArtFile, s.OutputFile) || SamePath(s.CoverArtFile, s.TemplateFile))
+    s.CoverArtFile.clear();
+  s.CoverArtMissing = read("CoverArtMissing", "");
   return s;
 }

@@ -27,6 +27,8 @@ struct SettingsRecord {
   bool ChangeVolumeWhenSpeaking = false;
   unsigned Volume = 0;                // speech volume level, 0..64
   Encoding TextEncoding = Encoding::kAnsi;  // how texts are taken, shown and written
+  std::string CoverArtFile;      // where the playing track's cover goes; empty: no cover
+  std::string CoverArtMissing;   // the image put there without a cover; empty: the file goes
 };
 
 // Asks for one key: returns its text, or `fallback` when the key is missing.
@@ -35,6 +37,11 @@ using KeyReader = std::function<std::string(const char* key, const char* fallbac
 // Fills a record the way LoadSettings does, key by key in the file's order, from `read`.
 // `hostVersion` picks the default speech format.
 SettingsRecord ParseSettings(const KeyReader& read, unsigned hostVersion);
+
+// Whether two paths from the settings name the same file as far as their texts tell: equal
+// without regard to the case of ASCII letters, either slash for a separator. A cover file that
+// is the output or template file would overwrite the one with an image.
+bool SamePath(const std::string& a, const std::string& b);
 
 // The number in a setting's text, as atoi reads it: leading blanks, one sign, digits up to
 // the first other character, 0 when there are none. Wraps at 32 bits instead of overflowing.

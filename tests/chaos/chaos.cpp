@@ -777,7 +777,7 @@ void Load() {
   key("SpeechFormat", Chance(50) ? "Now playing %FullTitle%" : "%Title% by %Artist%");
   key("WhenSpeaking", std::to_string(Below(2)));
   key("Volume", std::to_string(Below(65)));
-  FakeVoiceBehaviour voice = {S_OK, Chance(10) ? E_FAIL : S_OK, static_cast<DWORD>(Below(30)), FALSE};
+  FakeVoiceBehaviour voice = {S_OK, Chance(10) ? E_FAIL : S_OK, Chance(10) ? TRUE : FALSE};  // held: until quit ends it
   if (Loaded) return;
   // A module still mapped keeps its state; it goes back into the window it knows.
   if (!ModuleMapped && !Subclassed) Host = kind ? Unicode : Ansi;

@@ -1,14 +1,15 @@
 // The test engine: a class factory and a voice whose Speak notes the text, its flags, its
-// thread and its times, then takes as long as it is told and answers what it is told.
+// thread and its times, speaks for as long as it is told (asynchronously when asked) and answers
+// what it is told.
 //
 // The voice's table is laid out from the toolchain's own declaration of the engine's voice
-// interface (the C form, a struct of slots), so that a plug-in that calls Speak through the
-// wrong slot reaches an empty one and fails its test. Only IUnknown's slots and Speak are
-// filled.
+// interface (the C form, a struct of slots), so that a plug-in that calls through the wrong slot
+// reaches an empty one and fails its test. Only IUnknown's slots, Speak and SpeakCompleteEvent
+// are filled.
 //
 // Lifetime: the module stays loaded for the whole test run (the test program links to it);
 // voices live from the factory's CreateInstance to their last Release. All records are kept
-// under one lock, since every speech worker calls in on a thread of its own.
+// under one lock, since speech workers call in on threads of their own.
 #define CINTERFACE
 #include <windows.h>
 #include <sapi.h>
@@ -24,10 +25,15 @@ namespace {
 
 constexpr IID kVoiceInterface = {
     0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
-constexpr DWORD kHoldLimitMs = 60000;  // a held Speak gives up then, so no run hangs for good
+constexpr DWORD kSpeakAsync = 0x01;
+constexpr DWORD kSpeakPurge = 0x02;
 
 static_assert(offsetof(ISpVoiceVtbl, Speak) == 20 * sizeof(void*),
               "Speak is the 21st slot of the voice's table");
+static_assert(offsetof(ISpVoiceVtbl, SpeakCompleteEvent) == 35 * sizeof(void*),
+              "SpeakCompleteEvent is the 36th slot of the voice's table");
+
+struct FakeVoice;
 
 struct Record {
   std::wstring text;
@@ -36,7 +42,8 @@ struct Record {
   bool streamNumberAsked;
   DWORD thread;
   LONGLONG start, end, voiceReleased;
-  HANDLE finish;  // set while a held Speak waits
+  bool cutShort;
+  FakeVoice* voice;   // while the voice lives and this speaks
 };
 
 CRITICAL_SECTION* Lock() {
@@ -57,12 +64,13 @@ class Locked {
   Locked& operator=(const Locked&) = delete;
 };
 
-FakeVoiceBehaviour Behaviour = {S_OK, S_OK, 0, FALSE};
+FakeVoiceBehaviour Behaviour = {S_OK, S_OK, FALSE};
 std::vector<Record> Records;
-LONG Generation = 0;  // bumped by each reset, so that a Speak from before notes nothing
+LONG Generation = 0;  // bumped by each reset, so that a voice from before notes nothing
 LONG Creations = 0;
 LONG Live = 0;
 LONG Speaking = 0;
+LONG MostSpeaking = 0;
 
 LONGLONG Now() {
   LARGE_INTEGER now;
@@ -74,10 +82,28 @@ struct FakeVoice {
   ISpVoice face;  // first, so that the interface pointer is the object's address
   LONG references;
   LONG generation;
+  HANDLE done;    // the completion event: set while the voice speaks nothing
   std::vector<std::size_t> spoken;  // indices into Records
 };
 
 FakeVoice* Self(ISpVoice* voice) { return reinterpret_cast<FakeVoice*>(voice); }
+
+// Ends utterance `index`, under the lock.
+void End(std::size_t index, bool cutShort) {
+  Record& record = Records[index];
+  if (record.end != 0) return;
+  record.end = Now();
+  record.cutShort = cutShort;
+  --Speaking;
+  if (record.voice) SetEvent(record.voice->done);
+  record.voice = nullptr;
+}
+
+// Cuts short what the voice still speaks, under the lock.
+void EndAll(FakeVoice* self, LONG generation) {
+  if (self->generation != generation) return;
+  for (std::size_t index : self->spoken) End(index, true);
+}
 
 HRESULT STDMETHODCALLTYPE VoiceQueryInterface(ISpVoice* voice, REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -101,10 +127,12 @@ ULONG STDMETHODCALLTYPE VoiceRelease(ISpVoice* voice) {
     {
       Locked locked;
       if (self->generation == Generation) {
+        EndAll(self, Generation);
         for (std::size_t index : self->spoken) Records[index].voiceReleased = Now();
         --Live;
       }
     }
+    CloseHandle(self->done);
     delete self;
   }
   return static_cast<ULONG>(left);
@@ -114,37 +142,31 @@ HRESULT STDMETHODCALLTYPE VoiceSpeak(ISpVoice* voice, LPCWSTR text, DWORD flags,
                                      ULONG* streamNumber) {
   FakeVoice* self = Self(voice);
   std::size_t index = 0;
-  LONG generation = 0;
-  FakeVoiceBehaviour behaviour;
-  HANDLE finish = nullptr;
+  HRESULT result = S_OK;
   {
     Locked locked;
-    behaviour = Behaviour;
-    generation = Generation;
-    if (behaviour.holdSpeech) finish = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (flags & kSpeakPurge) EndAll(self, Generation);
+    if (!text && (flags & kSpeakPurge)) return S_OK;  // a purge alone
+    // Only asynchronous speech is held: a synchronous Speak has spoken when it returns.
+    bool hold = Behaviour.holdSpeech && (flags & kSpeakAsync);
+    result = Behaviour.speakResult;
     index = Records.size();
     Records.push_back({text ? text : L"", text == nullptr, flags, streamNumber != nullptr,
-                       GetCurrentThreadId(), Now(), 0, 0, finish});
-    if (self->generation == generation) self->spoken.push_back(index);
+                       GetCurrentThreadId(), Now(), 0, 0, false, nullptr});
     ++Speaking;
-  }
-  if (finish) {
-    WaitForSingleObject(finish, kHoldLimitMs);
-  } else if (behaviour.speakMs) {
-    Sleep(behaviour.speakMs);  // the engine's speaking time, not a wait for anything
-  }
-  {
-    Locked locked;
-    if (Generation == generation) {
-      Records[index].end = Now();
-      Records[index].finish = nullptr;
-      --Speaking;
+    if (Speaking > MostSpeaking) MostSpeaking = Speaking;
+    if (self->generation == Generation) {
+      self->spoken.push_back(index);
+      Records[index].voice = self;
+      ResetEvent(self->done);
     }
+    if (!hold || FAILED(result)) End(index, false);
   }
-  if (finish) CloseHandle(finish);
   if (streamNumber) *streamNumber = static_cast<ULONG>(index + 1);
-  return behaviour.speakResult;
+  return result;
 }
+
+HANDLE STDMETHODCALLTYPE VoiceSpeakCompleteEvent(ISpVoice* voice) { return Self(voice)->done; }
 
 ISpVoiceVtbl MakeVoiceTable() {
   ISpVoiceVtbl table;
@@ -153,6 +175,7 @@ ISpVoiceVtbl MakeVoiceTable() {
   table.AddRef = VoiceAddRef;
   table.Release = VoiceRelease;
   table.Speak = VoiceSpeak;
+  table.SpeakCompleteEvent = VoiceSpeakCompleteEvent;
   return table;
 }
 
@@ -185,7 +208,8 @@ HRESULT STDMETHODCALLTYPE FactoryCreateInstance(IClassFactory*, IUnknown* outer,
     generation = Generation;
   }
   if (outer) return CLASS_E_NOAGGREGATION;
-  auto* voice = new FakeVoice{{&VoiceTable}, 1, generation, {}};
+  auto* voice =
+      new FakeVoice{{&VoiceTable}, 1, generation, CreateEventW(nullptr, TRUE, TRUE, nullptr), {}};
   {
     Locked locked;
     if (voice->generation == Generation) ++Live;
@@ -215,12 +239,11 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
 FAKE_VOICE_API void __cdecl FakeVoiceReset(const FakeVoiceBehaviour* behaviour) {
   Locked locked;
-  for (Record& record : Records)
-    if (record.finish) SetEvent(record.finish);
+  for (std::size_t index = 0; index < Records.size(); ++index) End(index, true);
   Records.clear();
   ++Generation;
-  Creations = Live = Speaking = 0;
-  Behaviour = behaviour ? *behaviour : FakeVoiceBehaviour{S_OK, S_OK, 0, FALSE};
+  Creations = Live = Speaking = MostSpeaking = 0;
+  Behaviour = behaviour ? *behaviour : FakeVoiceBehaviour{S_OK, S_OK, FALSE};
 }
 
 FAKE_VOICE_API int __cdecl FakeVoiceUtteranceCount() {
@@ -244,14 +267,14 @@ FAKE_VOICE_API BOOL __cdecl FakeVoiceUtterance(int index, FakeUtterance* utteran
   utterance->start = record.start;
   utterance->end = record.end;
   utterance->voiceReleased = record.voiceReleased;
+  utterance->cutShort = record.cutShort;
   return TRUE;
 }
 
 FAKE_VOICE_API void __cdecl FakeVoiceFinish(int index) {
   Locked locked;
-  if (index >= 0 && static_cast<std::size_t>(index) < Records.size() &&
-      Records[static_cast<std::size_t>(index)].finish)
-    SetEvent(Records[static_cast<std::size_t>(index)].finish);
+  if (index >= 0 && static_cast<std::size_t>(index) < Records.size())
+    End(static_cast<std::size_t>(index), false);
 }
 
 FAKE_VOICE_API LONG __cdecl FakeVoiceCreations() {
@@ -267,4 +290,9 @@ FAKE_VOICE_API LONG __cdecl FakeVoiceLive() {
 FAKE_VOICE_API LONG __cdecl FakeVoiceSpeaking() {
   Locked locked;
   return Speaking;
+}
+
+FAKE_VOICE_API LONG __cdecl FakeVoiceMostSpeaking() {
+  Locked locked;
+  return MostSpeaking;
 }

@@ -19,12 +19,13 @@ constexpr CLSID kFakeVoiceClass = {
 
 struct FakeVoiceBehaviour {
   HRESULT createResult;  // what making a voice answers; S_OK makes one
-  HRESULT speakResult;   // what Speak answers once it is done
-  DWORD speakMs;         // how long Speak takes, unless it is held
-  BOOL holdSpeech;       // Speak lasts until FakeVoiceFinish (at most a minute)
+  HRESULT speakResult;   // what Speak answers (an asynchronous Speak at once)
+  BOOL holdSpeech;       // asynchronous speech lasts until FakeVoiceFinish, else no time
 };
 
-// One call of Speak.
+// One call of Speak with a text. Speak with the asynchronous flag returns at once and the voice
+// goes on speaking; its completion event is set when it ends. The purge flag, or releasing the
+// voice, cuts short what it still speaks.
 struct FakeUtterance {
   wchar_t text[256];        // the text, cut to fit; zero-terminated
   size_t length;            // its whole length in UTF-16 units
@@ -34,6 +35,7 @@ struct FakeUtterance {
   DWORD thread;             // the thread that called Speak
   LONGLONG start, end;      // end is 0 while it speaks
   LONGLONG voiceReleased;   // when the voice that spoke it was released; 0 until then
+  BOOL cutShort;            // ended by a purge or by the voice's release
 };
 
 // Forgets every utterance and voice count, ends speech still held, and behaves as told.
@@ -45,4 +47,5 @@ FAKE_VOICE_API BOOL __cdecl FakeVoiceUtterance(int index, FakeUtterance* utteran
 FAKE_VOICE_API void __cdecl FakeVoiceFinish(int index);
 FAKE_VOICE_API LONG __cdecl FakeVoiceCreations();  // voices asked for, made or not
 FAKE_VOICE_API LONG __cdecl FakeVoiceLive();       // voices made and not yet released
-FAKE_VOICE_API LONG __cdecl FakeVoiceSpeaking();   // calls of Speak that have not returned
+FAKE_VOICE_API LONG __cdecl FakeVoiceSpeaking();   // utterances that have not ended
+FAKE_VOICE_API LONG __cdecl FakeVoiceMostSpeaking();  // the most that spoke at once

@@ -1,5 +1,6 @@
-// Fuzzing the search, both replacements and the length forms against plain, slow models of
-// what they must give, and the UTF-8 and UTF-16 conversions against what every result must be.
+// Fuzzing the search, the replacements (also over the double-byte characters of code page
+// 932) and the length forms against plain, slow models of what they must give, and the UTF-8
+// and UTF-16 conversions against what every result must be.
 // Built and run by tests/fuzz/run (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer).
 //
 // The input is split at its first two 0x01 bytes into text, needle and replacement; the
@@ -30,9 +31,11 @@ bool MatchesAt(const std::string& text, std::size_t at, const std::string& needl
   return true;
 }
 
-// Left to right, a fresh copy, no zero byte inside a match.
+// Left to right, a fresh copy, no zero byte inside a match; with `leads`, a match starts only
+// where a character does (a lead byte and the byte after it, unless that is zero, are one).
 std::string ModelReplace(const std::string& text, const std::string& needle,
-                         const std::string& replacement, int* count, bool fold = true) {
+                         const std::string& replacement, int* count, bool fold = true,
+                         const LeadBytes* leads = nullptr) {
   std::string out;
   *count = 0;
   for (std::size_t i = 0; i < text.size();) {
@@ -41,10 +44,21 @@ std::string ModelReplace(const std::string& text, const std::string& needle,
       i += needle.size();
       ++*count;
     } else {
+      bool pair = leads && leads->test(static_cast<unsigned char>(text[i])) &&
+                  i + 1 < text.size() && text[i + 1] != 0;
       out += text[i++];
+      if (pair) out += text[i++];
     }
   }
   return out;
+}
+
+// The lead bytes of code page 932.
+LeadBytes Cp932() {
+  LeadBytes leads;
+  for (int b = 0x81; b <= 0x9F; ++b) leads.set(b);
+  for (int b = 0xE0; b <= 0xFC; ++b) leads.set(b);
+  return leads;
 }
 
 void Fail(const char* what) {
@@ -128,6 +142,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (exact != ModelReplace(text, needle, replacement, &expectedCount, false) ||
       exactCount != expectedCount)
     Fail("exact replace");
+  // The same in code page 932, for needles without lead bytes.
+  static const LeadBytes kCp932 = Cp932();
+  bool needleHasLead = false;
+  for (unsigned char c : needle) needleHasLead = needleHasLead || kCp932.test(c);
+  if (!needleHasLead) {
+    std::string dbcs = text;
+    int dbcsCount = ReplaceAll(dbcs, needle.c_str(), replacement.c_str(), kCp932);
+    if (dbcs != ModelReplace(text, needle, replacement, &expectedCount, false, &kCp932) ||
+        dbcsCount != expectedCount)
+      Fail("exact replace over double-byte characters");
+  }
 
   int v = 0;
   if (size >= sizeof v) std::memcpy(&v, data, sizeof v);

@@ -29,6 +29,7 @@ std::string Value(const std::vector<SavedKey>& keys, const std::string& key) {
 TEST(SavedKeys, EveryKeyOnceInTheFilesOrderWithoutThePollingInterval) {
   ConfigChoices c;
   c.enabled = true;
+  c.overwrite = true;
   c.templateFile = "C:\\t.txt";
   c.notPlayingFile = "C:\\n.txt";
   c.outputFile = "C:\\o.txt";
@@ -40,7 +41,8 @@ TEST(SavedKeys, EveryKeyOnceInTheFilesOrderWithoutThePollingInterval) {
   for (const auto& [name, value] : SavedKeys(c)) names.push_back(name);
   EXPECT_EQ(names, (std::vector<std::string>{
                        "Enabled", "FlushFileBuffers", "WriteMode", "InitializeOutput",
-                       "TemplateFile", "NotPlayingFile", "OutputFile", "PopupEnabled",
+                       "TemplateFile", "NotPlayingFile", "OutputFile", "CoverArtFile",
+                       "CoverArtMissing", "PopupEnabled",
                        "PopupTimeout", "PopupFormat", "ReplaceHyphens", "SpeechEnabled",
                        "SpeechFormat", "WhenSpeaking", "Volume"}));
   std::vector<SavedKey> keys = SavedKeys(c);
@@ -61,8 +63,9 @@ TEST(SavedKeys, WriteModeAndWhenSpeakingByTheirButtons) {
     const char* writeMode;
     const char* whenSpeaking;
   };
-  // (append, prepend) and (pause, change volume): the first button wins; neither is "0".
-  const Case cases[] = {{false, false, "0", "0"}, {true, false, "1", "0"},
+  // (append, prepend) and (pause, change volume): the first button wins. Neither is "0" for
+  // WhenSpeaking; for WriteMode it is no key, as the overwrite button is not checked either.
+  const Case cases[] = {{false, false, "(missing)", "0"}, {true, false, "1", "0"},
                         {false, true, "2", "1"}, {true, true, "1", "0"}};
   for (const Case& k : cases) {
     ConfigChoices c;

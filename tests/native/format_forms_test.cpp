@@ -46,6 +46,13 @@ TEST(Year2, SplitsYearsStrictlyBetween1900And2000) {
   EXPECT_EQ(Year2("1985-06-01"), "19 85-06-01");
 }
 
+TEST(Year2, NeverSplitsACharacterOfSeveralBytes) {
+  const std::string utf8 = "1\xEF\xBC\x99\xEF\xBC\x98\xEF\xBC\x95";  // 1, then fullwidth 985
+  const std::string cp932 = "1\x82\x58\x82\x57\x82\x54";
+  EXPECT_EQ(Year2(utf8), utf8);
+  EXPECT_EQ(Year2(cp932), cp932);
+}
+
 TEST(SongTitle, DropsThePlayerSuffixAndThePlaylistNumber) {
   EXPECT_EQ(SongTitle("12. Artist - Song - Winamp"), "Artist - Song");
   EXPECT_EQ(SongTitle("Artist - Song - Winamp"), "- Song") << "the first word always goes";

@@ -131,6 +131,29 @@ TEST(ReplaceAllNoCase, AMissWorksOnTheTextAlone) {
   EXPECT_EQ(copy, "Now playing %FullTitle%") << "another copy keeps its contents";
 }
 
+TEST(ReplaceAllNoCase, AReplacementPastTheLimitIsNotMadeAtAll) {
+  std::string text = "a%X%b%x%";
+  EXPECT_EQ(ReplaceAllNoCase(text, "%x%", "12345", 12), 2) << "up to the limit itself";
+  EXPECT_EQ(text, "a12345b12345");
+  text = "a%X%b%x%";
+  text.reserve(100);
+  const char* storage = text.data();
+  EXPECT_EQ(ReplaceAllNoCase(text, "%x%", "123456", 13), -1);
+  EXPECT_EQ(text, "a%X%b%x%");
+  EXPECT_EQ(text.data(), storage);
+}
+
+TEST(ReplaceAll, StepsOverDoubleByteCharacters) {
+  LeadBytes cp932;  // the lead bytes of code page 932
+  for (int b = 0x81; b <= 0x9F; ++b) cp932.set(b);
+  for (int b = 0xE0; b <= 0xFC; ++b) cp932.set(b);
+  // 0x95 0x5C is one character, and so is 0x81 0x81, whose second byte alone would lead one;
+  // a zero byte ends a character it follows.
+  std::string text = "\x95\x5Cn|\\n|\x81\x81\\n|\x95\0\\n\x95"s;
+  EXPECT_EQ(ReplaceAll(text, "\\n", "\n", cp932), 3);
+  EXPECT_EQ(text, "\x95\x5Cn|\n|\x81\x81\n|\x95\0\n\x95"s);
+}
+
 TEST(ReplaceAllNoCase, ManyMatchesGrowAndShrinkExactly) {
   std::string text, grown, shrunk;
   for (int i = 0; i < 20000; ++i) {

@@ -113,3 +113,16 @@ TEST(SettingNumber, ReadsLikeAtoiWithoutOverflowing) {
 }
 
 }  // namespace
+
+// An image written over the output or template file would destroy it; the names compare as the
+// file system does, without case and with either slash.
+TEST(SettingsLoad, ACoverFileThatIsTheOutputOrTemplateFileIsNotUsed) {
+  EXPECT_EQ(Load({{"OutputFile", "C:\\Stream\\now.txt"}, {"CoverArtFile", "c:/stream/NOW.TXT"}})
+                .CoverArtFile,
+            "");
+  EXPECT_EQ(Load({{"TemplateFile", "C:\\t.txt"}, {"CoverArtFile", "C:\\T.txt"}}).CoverArtFile, "");
+  EXPECT_EQ(Load({{"OutputFile", "C:\\now.txt"}, {"CoverArtFile", "C:\\now.png"},
+                  {"CoverArtMissing", "C:\\none.png"}})
+                .CoverArtFile,
+            "C:\\now.png");
+}

@@ -51,6 +51,10 @@ constexpr int kReplaceHyphens = 1029;
 constexpr int kSpeechFormat = 1031;
 constexpr int kEnableSpeech = 1032;
 constexpr int kTextEncoding = 1041;
+constexpr int kCoverFile = 1061;
+constexpr int kBrowseCover = 1063;
+constexpr int kCoverMissing = 1064;
+constexpr int kBrowseCoverMissing = 1066;
 
 const std::vector<int> kGeneralControls = {1021, 1007, 1012, 1010, 1017, 1008, 1013, 1015, 1018,
                                            1009, 1014, 1016, 1026, 1024, 1022, 1025, 1023, 1005,
@@ -110,12 +114,15 @@ std::vector<std::string> Entries(HWND dialog, int list) {
 }
 
 // The profile writes seen, as key=value lines, against the expected ones in order; every
-// write must go to section "Tunecrier" of the plug-in's INI file.
+// write must go to section "Tunecrier" of a file in the INI file's folder (the copy that then
+// replaces it). The call that writes out a cached file (all null) is not a key.
 ::testing::AssertionResult WroteInOrder(const Keys& expected, const std::string& iniPath) {
   std::string seen, wanted, misplaced;
+  auto folder = [](const std::string& path) { return path.substr(0, path.rfind('\\') + 1); };
   for (const ProfileWrite& w : Calls.profileWrites) {
+    if (w.keyNull && w.valueNull && w.section.empty()) continue;
     seen += "  " + w.key + "=" + harness::Shown(w.value) + "\n";
-    if (w.section != "Tunecrier" || lstrcmpiA(w.file.c_str(), iniPath.c_str()) != 0 ||
+    if (w.section != "Tunecrier" || lstrcmpiA(folder(w.file).c_str(), folder(iniPath).c_str()) ||
         w.keyNull || w.valueNull)
       misplaced += "  " + w.key + " went to [" + w.section + "] of " + w.file + "\n";
   }
@@ -141,6 +148,13 @@ class ConfigDialogTest : public PluginTest {
   }
   void StartWithoutSpeechEngine() {
     Start([](HMODULE) { Calls.progIdAnswer = ProgIdAnswer::Unknown; });
+  }
+  // Starts, plays track 0 and waits until the output file holds `text`.
+  ::testing::AssertionResult StartAndAnnounce(const std::string& text) {
+    StartWithoutSpeechEngine();
+    player.Play(0);
+    return harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == text; },
+                               "the first announcement");
   }
   void Forget() {
     Calls.profileWrites.clear();
@@ -322,6 +336,8 @@ TEST_F(ConfigDialogOk, WritesEveryKeyInOrderAndNeverThePollingInterval) {
                             {"TemplateFile", longPath.substr(0, 511)},
                             {"NotPlayingFile", "C:\\old\\np.txt"},
                             {"OutputFile", ""},
+                            {"CoverArtFile", ""},
+                            {"CoverArtMissing", ""},
                             {"PopupEnabled", "0"},
                             {"PopupTimeout", "25"},
                             {"PopupFormat", "%Artist%\\n%Title%"},
@@ -338,8 +354,9 @@ TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
     int click;  // a write mode button to click, or 0
     const char* written;
   };
-  // Append wins over prepend, and neither is overwrite, also when no button is checked.
-  const Case cases[] = {{"3", 0, "0"}, {"0", kAppend, "1"}, {"0", kPrepend, "2"},
+  // Append wins over prepend. A mode no button stands for (a hand edit) checks none, and is
+  // kept: written as overwrite, the next track would wipe the log it appends to.
+  const Case cases[] = {{"3", 0, "(not written)"}, {"0", kAppend, "1"}, {"0", kPrepend, "2"},
                         {"1", 0, "1"}, {"2", 0, "2"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("WriteMode ") + c.writeMode + ", clicked " + std::to_string(c.click));
@@ -355,6 +372,9 @@ TEST_F(ConfigDialogOk, WritesSwitchesOffAndModesByTheirButtons) {
       Click(dialog, kOk);
     }));
     EXPECT_EQ(ValueOf("WriteMode"), c.written);
+    if (!c.click) {
+      EXPECT_EQ(StoredValue(IniPath(), "WriteMode"), c.writeMode);
+    }
     EXPECT_EQ(ValueOf("Enabled"), "0");
     EXPECT_EQ(ValueOf("FlushFileBuffers"), "0");
     EXPECT_EQ(ValueOf("InitializeOutput"), "0");
@@ -368,19 +388,16 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
   WriteEnabledIni("first", "");
   harness::WriteBytes(Path("second.txt"), "second");
   player.version = 0x5000;
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "first"; },
-                                  "the first announcement"));
+  ASSERT_TRUE(StartAndAnnounce("first"));
   Forget();
   EXPECT_TRUE(Configure([&](HWND dialog) {
     SetItemText(dialog, kTemplateFile, Path("second.txt"));
     Click(dialog, kOk);
   }));
-  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 1)
-      << "config sends the player's playing notification once";
+  EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0)
+      << "no playing notification the player did not send";
   std::vector<TimerCall> timers = Calls.TimersOn(player.window());
-  ASSERT_FALSE(timers.empty()) << "the notification arms an update";
+  ASSERT_FALSE(timers.empty()) << "an update is armed";
   EXPECT_TRUE(timers[0].set);
   EXPECT_EQ(timers[0].id, 0u);
   EXPECT_EQ(timers[0].period, 10u);
@@ -388,21 +405,27 @@ TEST_F(ConfigDialogOk, ReloadsAndAnnouncesAboutTenMillisecondsLater) {
                                   "the same track announced again from the new template"));
 }
 
+// The file changed since init too (a hand edit, another instance of the player): the dialog
+// shows it as it is now, and OK neither reverts it nor leaves it unused.
 TEST_F(ConfigDialogOk, LaterWritesGoWhereAndHowTheNewSettingsSay) {
   WriteEnabledIni("entry", "");
   harness::WriteBytes(Path("new-out.txt"), "old|");
-  StartWithoutSpeechEngine();
-  player.Play(0);
-  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "entry"; },
-                                  "the first announcement"));
+  harness::WriteBytes(Path("second.txt"), "second");
+  ASSERT_TRUE(StartAndAnnounce("entry"));
+  WritePrivateProfileStringA("Tunecrier", "TemplateFile", Path("second.txt").c_str(),
+                             IniPath().c_str());
+  WritePrivateProfileStringA("Tunecrier", "PopupFormat", "%Title% (edited)", IniPath().c_str());
   EXPECT_TRUE(Configure([&](HWND dialog) {
+    EXPECT_EQ(ItemText(dialog, kTemplateFile), Path("second.txt"));
     SetItemText(dialog, kOutputFile, Path("new-out.txt"));
     Click(dialog, kAppend);
     Click(dialog, kOk);
   }));
+  EXPECT_EQ(StoredValue(IniPath(), "TemplateFile"), Path("second.txt"));
+  EXPECT_EQ(StoredValue(IniPath(), "PopupFormat"), "%Title% (edited)");
   EXPECT_TRUE(harness::Eventually(
-      [&] { return sim::ReadAll(Path("new-out.txt")) == "old|entry"; },
-      "the announcement appended to the new output file"));
+      [&] { return sim::ReadAll(Path("new-out.txt")) == "old|second"; },
+      "the announcement from the file's template appended to the new output file"));
 }
 
 TEST_F(ConfigDialogOk, InPollingModeAnnouncesAtTheNextTick) {
@@ -470,6 +493,28 @@ TEST_F(ConfigDialogOk, AfterTheUnloadSavesAndTouchesNothingInThePlayer) {
   EXPECT_EQ(player.CountRequests(sim::IPC_PLAYING_FILE), 0);
 }
 
+// An image saved over the output or template file would destroy it.
+TEST_F(ConfigDialogOk, RefusesACoverFileThatIsTheOutputOrTemplateFile) {
+  WriteEnabledIni("x", "");
+  StartWithoutSpeechEngine();
+  Forget();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    for (const char* taken : {"OUT.TXT", "template.txt"}) {
+      SetItemText(dialog, kCoverFile, Path(taken));
+      Click(dialog, kOk);
+      EXPECT_EQ(Calls.messageBoxes.size(), 1u) << taken;
+      EXPECT_TRUE(Calls.profileWrites.empty()) << "nothing saved";
+      EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays open";
+      Calls.messageBoxes.clear();
+    }
+    SetItemText(dialog, kCoverFile, Path("cover.png"));
+    SetItemText(dialog, kCoverMissing, Path("none.png"));
+    Click(dialog, kOk);
+  }));
+  EXPECT_EQ(StoredValue(IniPath(), "CoverArtFile"), Path("cover.png"));
+  EXPECT_EQ(StoredValue(IniPath(), "CoverArtMissing"), Path("none.png"));
+}
+
 // ---------------------------------------------------------------------------------------------
 
 // The popup can be the foreground window (a click on it activates it) when config comes; it
@@ -510,10 +555,7 @@ TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {
     WriteEnabledIni("first", "", {{"PopupEnabled", "1"}, {"Volume", "20"}});
     std::string ini = sim::ReadAll(IniPath());
     player.version = 0x5000;
-    StartWithoutSpeechEngine();
-    player.Play(0);
-    ASSERT_TRUE(harness::Eventually(
-        [&] { return sim::ReadAll(Path("out.txt")) == "first"; }, "the first announcement"));
+    ASSERT_TRUE(StartAndAnnounce("first"));
     Forget();
     EXPECT_TRUE(Configure([&](HWND dialog) {
       SetItemText(dialog, kTemplateFile, "C:\\elsewhere.txt");
@@ -644,6 +686,8 @@ TEST_F(ConfigDialogWithSpeechEngine, ChoosingChangeVolumeAsksForTheLevelAndPause
 class ConfigDialogBrowse : public ConfigDialogTest {};
 
 constexpr char kFilter[] = "Text Files (*.TXT)\0*.TXT\0All Files (*.*)\0*.*\0";
+constexpr char kImageFilter[] =
+    "Images (*.jpg;*.jpeg;*.png)\0*.jpg;*.jpeg;*.png\0All Files (*.*)\0*.*\0";
 
 // The filter list up to its closing double zero, or what there is within `limit` bytes.
 std::string FilterList(const char* filter, std::size_t limit = 256) {
@@ -659,11 +703,16 @@ TEST_F(ConfigDialogBrowse, OffersTheBoxTextAndTakesThePickedFile) {
     bool save;
     const char* title;
     DWORD flags;
+    std::string filter = std::string(kFilter, sizeof kFilter);
   };
+  const std::string images(kImageFilter, sizeof kImageFilter);
   const Case cases[] = {
       {kBrowseTemplate, kTemplateFile, false, "Open Template File", 0x81804},
       {kBrowseNotPlaying, kNotPlayingFile, false, "Open \"Not Playing\" File", 0x881804},
       {kBrowseOutput, kOutputFile, true, "Save Output To", 0x880804},
+      {kBrowseCover, kCoverFile, true, "Save Cover Art To", 0x880804, images},
+      {kBrowseCoverMissing, kCoverMissing, false, "Open Image for Tracks Without Cover", 0x881804,
+       images},
   };
   WriteIni({{"Enabled", "1"}});
   StartWithoutSpeechEngine();
@@ -694,7 +743,7 @@ TEST_F(ConfigDialogBrowse, OffersTheBoxTextAndTakesThePickedFile) {
     EXPECT_EQ(r.nMaxFile, 512u);
     EXPECT_EQ(r.Flags, c.flags);
     EXPECT_EQ(title, c.title);
-    EXPECT_EQ(filter, std::string(kFilter, sizeof kFilter)) << harness::Shown(filter);
+    EXPECT_EQ(filter, c.filter) << harness::Shown(filter);
     EXPECT_EQ(r.nFilterIndex, 0u);
     EXPECT_EQ(r.lpstrCustomFilter, nullptr);
     EXPECT_EQ(r.lpstrInitialDir, nullptr);
@@ -1015,11 +1064,11 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
   DialogTemplate t;
   ASSERT_TRUE(ReadTemplate(module, 102, &t));
   EXPECT_FALSE(t.extended);
-  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 222, 0, "8 MS Sans Serif", ""}));
+  EXPECT_EQ(Shown(t.dialog), Shown({0x80C800C0, 0, 20, 20, 320, 266, 0, "8 MS Sans Serif", ""}));
   EXPECT_TRUE(ControlsAre(t.controls, {
-      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 194, 38, 14, 1, "BUTTON", "&OK"},
-      {kPush, 0, 278, 194, 38, 14, 2, "BUTTON", "&Cancel"},
-      {kCheck, 0, 10, 197, 38, 10, 1001, "BUTTON", "&Enable"},
+      {kChild | BS_DEFPUSHBUTTON | kTab, 0, 236, 238, 38, 14, 1, "BUTTON", "&OK"},
+      {kPush, 0, 278, 238, 38, 14, 2, "BUTTON", "&Cancel"},
+      {kCheck, 0, 10, 241, 38, 10, 1001, "BUTTON", "&Enable"},
       {kPathBox, 0, 68, 20, 150, 12, 1007, "EDIT", ""},
       {kPush, 0, 220, 20, 40, 12, 1010, "BUTTON", "&Browse..."},
       {kPush, 0, 264, 20, 40, 12, 1017, "BUTTON", "E&dit"},
@@ -1028,6 +1077,10 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
       {kPush, 0, 264, 38, 40, 12, 1018, "BUTTON", "Ed&it"},
       {kPathBox, 0, 68, 56, 150, 12, 1009, "EDIT", ""},
       {kPush, 0, 220, 56, 40, 12, 1016, "BUTTON", "Br&owse..."},
+      {kPathBox, 0, 68, 204, 150, 12, 1061, "EDIT", ""},
+      {kPush, 0, 220, 204, 40, 12, 1063, "BUTTON", "Bro&wse..."},
+      {kPathBox, 0, 68, 220, 150, 12, 1064, "EDIT", ""},
+      {kPush, 0, 220, 220, 40, 12, 1066, "BUTTON", "Browse..."},
       {kPathBox, 0, 68, 73, 150, 12, 1028, "EDIT", ""},
       {kCheck, 0, 224, 75, 73, 10, 1029, "BUTTON", "Replace &Hyphens"},
       {kPathBox, 0, 68, 90, 150, 12, 1031, "EDIT", ""},
@@ -1051,11 +1104,14 @@ TEST_F(DialogTemplates, ConfigurationDialogIsAPlainTemplateWithEveryControl) {
       {kLabel, 0, 22, 22, 45, 8, 1012, "STATIC", " Template file:"},
       {kLabel, 0, 11, 40, 56, 8, 1013, "STATIC", "\"Not Playing\" file:"},
       {kLabel, 0, 30, 58, 37, 8, 1014, "STATIC", " Output file:"},
+      {kFrame, 0, 4, 192, 312, 44, 1060, "BUTTON", "Cover Art"},
+      {kLabel, 0, 31, 206, 36, 8, 1062, "STATIC", "Cover file:"},
+      {kLabel, 0, 16, 222, 51, 8, 1065, "STATIC", "Without cover:"},
       {kFrame, 0, 32, 108, 76, 34, 1006, "BUTTON", "When Speaking"},
       {kFrame, 0, 220, 108, 78, 76, 1026, "BUTTON", "Output File Mode"},
       {kLabel, 0, 20, 75, 47, 8, 1027, "STATIC", "Popup Format:"},
       {kLabel, 0, 16, 92, 51, 8, 1030, "STATIC", "Speech Format:"},
-      {kLabel | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 4, 212, 312, 8, 1043, "STATIC", ""},
+      {kLabel | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 4, 256, 312, 8, 1043, "STATIC", ""},
   }));
 }
 

@@ -127,6 +127,7 @@ LRESULT CALLBACK BroadcastListener::Procedure(HWND window, UINT message, WPARAM 
   auto* listener = reinterpret_cast<BroadcastListener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (listener && listener->message_ != 0 && message == listener->message_) {
     ++listener->count;
+    if (listener->onBroadcast) listener->onBroadcast();
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -283,6 +284,18 @@ void PluginTest::TearDown() {
     FindClose(find);
   }
   RemoveDirectoryA(dir.c_str());
+}
+
+std::set<std::string> PluginTest::Files() const {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
 }
 
 void PluginTest::WriteIni(const Keys& keys) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,8 @@ class PluginTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir + name; }
   std::string DllPath() const { return Path("gen_tunecrier.dll"); }
   std::string IniPath() const { return Path("gen_tunecrier.ini"); }
+  // The names of the files in the case's folder (a temporary file left behind shows here).
+  std::set<std::string> Files() const;
 
   // Writes the INI file's [Tunecrier] section with these keys, in this order.
   void WriteIni(const Keys& keys);
@@ -73,6 +76,7 @@ class BroadcastListener {
   BroadcastListener(const BroadcastListener&) = delete;
   BroadcastListener& operator=(const BroadcastListener&) = delete;
   int count = 0;
+  std::function<void()> onBroadcast;  // runs as each broadcast arrives
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

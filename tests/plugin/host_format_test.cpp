@@ -1,6 +1,7 @@
 // Formatting through the player (request 297): the format text the player receives, the
 // answers of the plug-in's tag callback and what each costs, how long answers stay valid,
-// and players that format nothing or leave their answer unterminated.
+// and players that format nothing, leave their answer unterminated or terminate it one past
+// the size they were told.
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -98,9 +99,24 @@ TEST_F(FormatWithHostTest, APlayerThatFormatsBadlyDoesNotStopTheUpdate) {
   Stop();
 
   player.formatsTitles = true;
-  player.terminateAnswers = false;  // fills all 2096 bytes and leaves no terminator
+  player.terminateAnswers = false;  // fills all it is told of and leaves no terminator
   FormatPopup("%FullTitle%|%Length%");
   EXPECT_TRUE(Answered(1, "Length", "1:02:05", {sim::IPC_GETOUTPUTTIME}));
+}
+
+TEST_F(FormatWithHostTest, APlayerThatTerminatesPastTheSizeToldStaysInTheBuffer) {
+  // The player fills the size it is told and puts its zero after it: inside the buffer of 2096
+  // only if it is told 2095.
+  player.terminatorPastSize = true;
+  player.playlist[1].artist = std::string(1500, 'x');
+  for (const char* encoding : {"0", "1"}) {
+    SCOPED_TRACE(encoding);
+    FormatPopup("%FullTitle%%FullTitle%", {{"TextEncoding", encoding}});
+    ASSERT_FALSE(Calls.textDraws.empty());
+    const TextDraw& drawn = Calls.textDraws.back();
+    EXPECT_EQ(drawn.text.size() + drawn.wideText.size(), 2095u);
+    Stop();
+  }
 }
 
 class ResolveHostTagTest : public HostFormatTest {};

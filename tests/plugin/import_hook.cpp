@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 SystemCalls Calls;
+std::atomic<unsigned> InPlacePhase{0};
 
 namespace {
 
@@ -161,7 +162,58 @@ BOOL WINAPI RecWriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (Calls.Count("WritePrivateProfileStringA") == Calls.failProfileWriteNumber) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
   return WritePrivateProfileStringA(section, key, value, file);
+}
+
+// The plug-in's write in place over the watched file (InPlacePhase): whether its last move over
+// that file was refused, and the handle of the write while it is open. Only the thread that
+// writes the file touches these.
+bool WatchedMoveRefused = false;
+HANDLE InPlaceWrite = INVALID_HANDLE_VALUE;
+
+bool Watched(LPCSTR path) {
+  return path && !Calls.inPlaceWatched.empty() &&
+         lstrcmpiA(path, Calls.inPlaceWatched.c_str()) == 0;
+}
+
+// A file moved over an unwritable one is denied as a write to it would be.
+BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+  Note("MoveFileExA");
+  if (Unwritable(to)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  const BOOL moved = MoveFileExA(from, to, flags);
+  if (Watched(to)) WatchedMoveRefused = !moved;
+  return moved;
+}
+
+BOOL WINAPI RecCloseHandle(HANDLE handle) {
+  Note("CloseHandle");
+  const BOOL closed = CloseHandle(handle);
+  if (handle == InPlaceWrite) {
+    InPlaceWrite = INVALID_HANDLE_VALUE;
+    ++InPlacePhase;  // even: the write is over
+  }
+  return closed;
+}
+
+BOOL WINAPI RecGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID answer,
+                                   DWORD size, PDWORD needed) {
+  Note("GetTokenInformation");
+  if (kind != TokenVirtualizationEnabled || !Calls.virtualizedToken)
+    return GetTokenInformation(token, kind, answer, size, needed);
+  if (needed) *needed = sizeof(DWORD);
+  if (!answer || size < sizeof(DWORD)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *static_cast<DWORD*>(answer) = 1;
+  return TRUE;
 }
 
 LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T size) {
@@ -173,15 +225,64 @@ LPVOID WINAPI RecMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD l
   return MapViewOfFile(mapping, access, high, low, size);
 }
 
+// As Windows answers, and Wine does not: an existing hidden or system file is not emptied on
+// opening unless the caller names those attributes.
+bool HiddenRefused(LPCSTR path, DWORD disposition, DWORD attributes) {
+  constexpr DWORD kNamed = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (disposition != CREATE_ALWAYS && disposition != TRUNCATE_EXISTING) return false;
+  const DWORD old = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  return old != INVALID_FILE_ATTRIBUTES && (old & kNamed & ~attributes) != 0;
+}
+
 HANDLE WINAPI RecCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD disposition, DWORD attributes, HANDLE templateFile) {
   Note("CreateFileA");
   Calls.fileOpens.push_back({Text(path), access, share, disposition});
-  if (WriteDenied(path, access, disposition)) {
+  if (WriteDenied(path, access, disposition) || HiddenRefused(path, disposition, attributes)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+  const bool inPlace = WatchedMoveRefused && Watched(path) && (access & GENERIC_WRITE) &&
+                       InPlaceWrite == INVALID_HANDLE_VALUE;
+  if (inPlace) ++InPlacePhase;  // odd before the file is open: a reader's read may overlap it
+  HANDLE file = CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+  if (inPlace) {
+    WatchedMoveRefused = false;
+    if (file != INVALID_HANDLE_VALUE) {
+      InPlaceWrite = file;
+    } else {
+      const DWORD error = GetLastError();
+      ++InPlacePhase;
+      SetLastError(error);
+    }
+  }
+  return file;
+}
+
+BOOL WINAPI RecWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                         LPOVERLAPPED at) {
+  Note("WriteFile");
+  if (Calls.failWrites > 0) {
+    // A disk that fills up halfway through the write.
+    --Calls.failWrites;
+    DWORD half = 0;
+    WriteFile(file, data, size / 2, &half, at);
+    if (written) *written = half;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return WriteFile(file, data, size, written, at);
+}
+
+BOOL WINAPI RecReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED at) {
+  Note("ReadFile");
+  if (Calls.failReads > 0) {
+    --Calls.failReads;
+    if (read) *read = 0;
+    SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+  }
+  return ReadFile(file, data, size, read, at);
 }
 
 BOOL WINAPI RecFlushFileBuffers(HANDLE file) {
@@ -433,7 +534,12 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "WritePrivateProfileStringA", reinterpret_cast<void*>(RecWriteProfileString)},
     {"kernel32.dll", "MapViewOfFile", reinterpret_cast<void*>(RecMapViewOfFile)},
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
+    {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
+    {"kernel32.dll", "CloseHandle", reinterpret_cast<void*>(RecCloseHandle)},
+    {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
+    {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},
+    {"kernel32.dll", "ReadFile", reinterpret_cast<void*>(RecReadFile)},
     {"user32.dll", "RegisterWindowMessageA", reinterpret_cast<void*>(RecRegisterWindowMessage)},
     {"gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(RecCreateCompatibleDC)},
     {"gdi32.dll", "DeleteDC", reinterpret_cast<void*>(RecDeleteDC)},
@@ -491,6 +597,9 @@ void SystemCalls::Reset() {
   for (const ThreadStart& start : threads) CloseHandle(start.waitable);
   *this = SystemCalls();
   AllocationsToFail = 0;
+  WatchedMoveRefused = false;
+  InPlaceWrite = INVALID_HANDLE_VALUE;
+  if (InPlacePhase & 1) ++InPlacePhase;
 }
 
 int SystemCalls::Count(const std::string& function) const {

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <commdlg.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <set>
@@ -175,9 +176,21 @@ struct SystemCalls {
   bool realShellExecute = false;                                       // default: not launched
   bool realTray = true;
   bool failMapView = false;                                            // MapViewOfFile fails
+  int failWrites = 0;  // this many WriteFile calls write half their bytes, then fail: disk full
+  int failReads = 0;   // this many ReadFile calls fail, as on a bad sector
   // Files this user may not write, as if their folder or their rights said so: CreateFileA for
-  // writing or making one, and WritePrivateProfileStringA to one, fail with access denied.
+  // writing or making one, WritePrivateProfileStringA to one and MoveFileExA onto one fail with
+  // access denied. CreateFileA also refuses, as Windows does, to empty a hidden or system file
+  // on opening (CREATE_ALWAYS, TRUNCATE_EXISTING) unless those attributes are passed.
   std::set<std::string> unwritableFiles;
+  // The file whose writes in place after a refused move InPlacePhase follows.
+  std::string inPlaceWatched;
+  // The WritePrivateProfileStringA call with this number (as counted, from 1) fails as a full
+  // disk would; 0: none does.
+  int failProfileWriteNumber = 0;
+  // GetTokenInformation answers that the process token has file virtualisation on, as a
+  // player without a manifest has it on Vista and later.
+  bool virtualizedToken = false;
   int bitsPerPixel = 0;                                                // GetDeviceCaps override
   ProgIdAnswer progIdAnswer = ProgIdAnswer::System;                    // CLSIDFromProgID
 
@@ -199,6 +212,12 @@ struct SystemCalls {
 };
 
 extern SystemCalls Calls;
+
+// A write in place over Calls.inPlaceWatched after a move over it was refused (a reader held
+// it), as another thread sees it: odd from the plug-in's CreateFileA of that file for writing
+// until it closes that handle, and counting up at each change, so that a reader that finds the
+// same even number before and after a read knows no such write overlapped it.
+extern std::atomic<unsigned> InPlacePhase;
 
 // Takes back a malloc failure that failAllocationAfter armed and no malloc has met yet.
 void DisarmAllocationFailure();

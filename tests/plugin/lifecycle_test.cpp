@@ -138,6 +138,20 @@ TEST_F(QuitTest, AProcedureOverTheHookKeepsItsChainAndTheModule) {
                     reinterpret_cast<LONG_PTR>(sim::Player::OwnProcedure()));
 }
 
+// The player unloads its plug-ins inside its own handling of the exit command, which came
+// through the hook: the hook's frame is still on the stack when quit and FreeLibrary return.
+TEST_F(QuitTest, AnUnloadInsideAMessageThroughTheHookKeepsTheModule) {
+  WriteEnabledIni("x", "");
+  Start();
+  player.onMessage = [&](const sim::Message& m) {
+    if (m.message == WM_COMMAND && m.wParam == sim::WINAMP_FILE_QUIT) Stop();
+  };
+  SendMessageA(player.window(), WM_COMMAND, sim::WINAMP_FILE_QUIT, 0);
+  player.onMessage = nullptr;
+  EXPECT_EQ(ProcedureOf(player.window()), sim::Player::OwnProcedure()) << "the hook is out";
+  EXPECT_NE(GetModuleHandleA(DllPath().c_str()), nullptr) << "the module is still mapped";
+}
+
 std::wstring WideTitle(HWND window) {
   wchar_t title[256] = {};
   int length = GetWindowTextW(window, title, 256);
@@ -185,6 +199,77 @@ TEST_F(QuitTest, WritesTheNotPlayingTextUnlessDisabled) {
   Start();
   Stop();
   EXPECT_TRUE(FileHolds(Path("out.txt"), "old"));
+}
+
+// Init again in the same mapping of the module (another reference held it over the unload):
+// nothing of the earlier run may carry over.
+class InitAfterQuit : public PluginTest {
+ protected:
+  void Notify() { SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE); }
+};
+
+TEST_F(InitAfterQuit, StartsWithNoPopupTextAndNoStopHandled) {
+  WriteEnabledIni("x", "stopped", {{"PopupEnabled", "1"}, {"InitializeOutput", "1"}});
+  Start();
+  HMODULE held = LoadLibraryA(DllPath().c_str());
+  player.Play(0);
+  ASSERT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "x"; },
+                                  "the announcement"));
+  Stop();  // while playing: "stopped" is written
+  Start();  // empties the output file
+  SendMessageA(player.window(), WM_APP + 1, 0, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(Calls.dialogsMade.empty()) << "the earlier run's popup shown again";
+
+  player.Stop();
+  Notify();  // the stop is handled: "stopped" written
+  ASSERT_TRUE(harness::Eventually(
+      [&] { return sim::ReadAll(Path("out.txt")) == "stopped"; }, "the stop"));
+  Stop();
+  Start();
+  Stop();
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "stopped")) << "quit writes the text after a new init";
+  FreeLibrary(held);
+}
+
+// The cover file may change between the runs (here another program deletes it): the new run
+// writes it as if it had never seen it.
+TEST_F(InitAfterQuit, WritesTheCoverFileAgain) {
+  harness::WriteBytes(Path("missing.png"), "placeholder");
+  WriteEnabledIni("x", "", {{"CoverArtFile", Path("cover.img")},
+                            {"CoverArtMissing", Path("missing.png")}});
+  Start();
+  HMODULE held = LoadLibraryA(DllPath().c_str());
+  Stop();  // writes the placeholder
+  DeleteFileA(Path("cover.img").c_str());
+  Start();
+  Notify();  // the stop is handled
+  EXPECT_TRUE(harness::Eventually(
+      [&] { return FileHolds(Path("cover.img"), "placeholder"); }, "the placeholder"));
+  Stop();
+  FreeLibrary(held);
+}
+
+// A subclass below the hook that takes itself out by putting back what it replaced takes the
+// hook out with it; quit then keeps the module, and the next init must put the hook back.
+WNDPROC UnderCarelessHook = nullptr;
+LRESULT CALLBACK CarelessHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcA(UnderCarelessHook, window, message, wParam, lParam);
+}
+
+TEST_F(InitAfterQuit, PutsBackAHookThatASubclassBelowItTookOut) {
+  WriteEnabledIni("x", "");
+  UnderCarelessHook = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(player.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CarelessHook)));
+  Start();
+  SetWindowLongPtrA(player.window(), GWLP_WNDPROC,
+                    reinterpret_cast<LONG_PTR>(UnderCarelessHook));
+  Stop();
+  Start();
+  player.Play(0);
+  EXPECT_TRUE(harness::Eventually([&] { return sim::ReadAll(Path("out.txt")) == "x"; },
+                                  "the track announced through the hook"));
+  Stop();
+  EXPECT_EQ(ProcedureOf(player.window()), sim::Player::OwnProcedure());
 }
 
 TEST_F(QuitTest, AnEmptyNotPlayingTextWritesNothing) {

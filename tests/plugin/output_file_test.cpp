@@ -1,22 +1,28 @@
-// The output file: every write mode with its exact bytes, files of 2 GB and more, the files
-// read at init, and what happens when the system refuses a step. The "Not Playing" write at
-// quit carries the text.
+// The output file: every write mode with its exact bytes, files of 2 GB and more, readers that
+// must never catch a write half done, the files read at init, and what happens when the system
+// refuses a step. The "Not Playing" write at quit carries the text.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <set>
+#include <thread>
 
 #include "harness.h"
 
 namespace {
 
 using namespace std::string_literals;
+using harness::Eventually;
 using harness::FileHolds;
 using harness::FileMissing;
 using harness::Keys;
 using harness::PluginTest;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 class OutputFileTest : public PluginTest {
  protected:
@@ -28,6 +34,8 @@ class OutputFileTest : public PluginTest {
     Start();
     Stop();
   }
+  const std::set<std::string> kOwnFiles = {"gen_tunecrier.dll", "gen_tunecrier.ini",
+                                           "notplaying.txt", "out.txt", "template.txt"};
 };
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -63,24 +71,130 @@ std::string BytesAt(const std::string& path, std::uint64_t offset, DWORD count) 
   return bytes;
 }
 
-// Whether a view of a file at 4 GiB shows the bytes there. qemu-i386 7.2, which runs 32-bit
-// Wine where the kernel cannot, drops the high part of a view's file offset and shows the
-// file's first bytes instead.
-bool ViewsPast4GiBWork(const std::string& path) {
-  constexpr std::uint64_t k4GiB = 4ull << 30;
-  if (!MakeSparseFile(path, k4GiB + 4096)) return false;
-  bool work = false;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 1, 0, 4096);  // at 4 GiB
-  if (view) {
-    work = std::string(static_cast<const char*>(view) + 4092, 4) == "tail";
-    UnmapViewOfFile(view);
+// A reader as a stream overlay's text source is: on a thread of its own, with its own handles,
+// it opens the file (read and write sharing, no delete sharing), reads it all and closes it, a
+// thousand times a second (an overlay reads about once a second), and keeps the start of every
+// read that is not one of the texts it expects. A reader that held the file through all of the
+// writer's tries to move over it (the thread descheduled on a busy machine) gets the text in
+// place, and may see it half written: a read that overlaps such a write is counted apart.
+class Reader {
+ public:
+  Reader(const std::string& path, std::set<std::string> texts)
+      : path_(path), texts_(std::move(texts)), thread_([this] { Run(); }) {}
+  ~Reader() { Finish(); }
+  void Finish() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
   }
-  if (mapping) CloseHandle(mapping);
-  CloseHandle(file);
-  DeleteFileA(path.c_str());
-  return work;
+  int reads = 0;
+  int duringInPlace = 0;
+  std::vector<std::string> wrong;  // the first few
+
+ private:
+  void Run() {
+    while (!done_) {
+      const unsigned phase = InPlacePhase;
+      HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) continue;
+      std::string text(8192, '\0');
+      DWORD read = 0;
+      bool ok = ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+      CloseHandle(file);
+      if (!ok) continue;
+      text.resize(read);
+      ++reads;
+      if ((phase & 1) || InPlacePhase != phase)
+        ++duringInPlace;
+      else if (!texts_.count(text) && wrong.size() < 5)
+        wrong.push_back(harness::Shown(text.substr(0, 24)) + " (" + std::to_string(read) + ")");
+      Sleep(1);
+    }
+  }
+  std::string path_;
+  std::set<std::string> texts_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// Only ever the old text or the new one: never an empty file or a part of one, whatever the
+// lengths, and no temporary file stays behind.
+TEST_F(OutputFileTest, AReaderNeverSeesAnOverwriteHalfDone) {
+  constexpr int kTracks = 1000;
+  player.playlist.resize(3);
+  std::set<std::string> texts;
+  for (int i = 0; i < 3; ++i) {
+    player.playlist[i].title =
+        std::string(std::size_t{1} << (4 * i + 1), static_cast<char>('a' + i));
+    player.playlist[i].file = "C:\\Music\\" + std::to_string(i) + ".mp3";
+    texts.insert("[Artist - " + player.playlist[i].title + "]");
+  }
+  WriteEnabledIni("[%FullTitle%]", "", {{"WriteMode", "0"}});
+  harness::BroadcastListener listener;
+  Start();
+  Calls.inPlaceWatched = Path("out.txt");
+  Reader reader(Path("out.txt"), texts);
+  for (int i = 0; i < kTracks; ++i) {
+    player.Play(i % 3);
+    ASSERT_TRUE(Eventually([&] { return listener.count > i; }, "track " + std::to_string(i)));
+  }
+  reader.Finish();
+  EXPECT_GT(reader.reads, 0);
+  EXPECT_EQ(reader.wrong, std::vector<std::string>{}) << reader.reads << " reads";
+  EXPECT_TRUE(FileHolds(Path("out.txt"),
+                        "[Artist - " + player.playlist[(kTracks - 1) % 3].title + "]"));
+  int inPlace = 0;
+  for (const FileOpen& open : Calls.fileOpens) inPlace += open.disposition == OPEN_ALWAYS;
+  std::printf("note: %d reads (%d during a write in place), %d moves, %d in place\n",
+              reader.reads, reader.duringInPlace, Calls.Count("MoveFileExA"), inPlace);
+  EXPECT_EQ(Files(), kOwnFiles);
+}
+
+// A reader that never lets go of the file (no delete sharing) gets the new text in place after
+// a few tries to move it, and no temporary file stays behind.
+TEST_F(OutputFileTest, AReaderThatHoldsTheFileGetsTheTextInPlace) {
+  harness::WriteBytes(Path("out.txt"), std::string(100, 'o'));
+  HANDLE reader = CreateFileA(Path("out.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  WriteEnabledIni("unused", "new", {{"WriteMode", "0"}});
+  Start();
+  Calls.inPlaceWatched = Path("out.txt");
+  const unsigned phase = InPlacePhase;
+  Stop();
+  CloseHandle(reader);
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "new"));
+  EXPECT_GT(Calls.Count("MoveFileExA"), 1) << "tried again";
+  EXPECT_EQ(InPlacePhase, phase + 2) << "the write in place, as the reader test excuses it";
+  EXPECT_EQ(Files(), kOwnFiles);
+}
+
+// A disk that fills up halfway through a write, in every mode; a prepend in UTF-16 whose file's
+// first bytes, read to keep its mark in front, cannot be read (the entry is dropped rather than
+// put before the mark): the file keeps its old content and length, and no temporary file stays.
+TEST_F(OutputFileTest, AWriteOrReadThatFailsLeavesTheOldFile) {
+  const struct {
+    const char* mode;
+    const char* encoding;
+    std::string old;
+    int SystemCalls::*failing;
+  } cases[] = {{"0", "0", "old content", &SystemCalls::failWrites},
+               {"1", "0", "old content", &SystemCalls::failWrites},
+               {"2", "0", "old content", &SystemCalls::failWrites},
+               {"2", "2", std::string("\xFF\xFEo\0l\0d\0", 8), &SystemCalls::failReads}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("mode ") + c.mode + ", encoding " + c.encoding);
+    harness::WriteBytes(Path("out.txt"), c.old);
+    WriteEnabledIni("unused", "a longer new text",
+                    {{"WriteMode", c.mode}, {"TextEncoding", c.encoding}});
+    Start();
+    Calls.*c.failing = 1;
+    Stop();
+    EXPECT_EQ(Calls.*c.failing, 0) << "the failing call was made";
+    EXPECT_TRUE(FileHolds(Path("out.txt"), c.old));
+    EXPECT_EQ(Files(), kOwnFiles);
+  }
 }
 
 TEST_F(OutputFileTest, OverwriteLeavesTheNewTextAlone) {
@@ -139,41 +253,155 @@ TEST_F(OutputFileTest, AnEmptyOrMissingNotPlayingFileWritesNothing) {
   EXPECT_TRUE(FileMissing(Path("out.txt")));
 }
 
-TEST_F(OutputFileTest, AViewThatCannotBeMappedLeavesTheOldLength) {
+// Another program holds a view of the file while entries are appended and prepended, and the
+// writer could map nothing itself (no room in its address space): the file grows by exactly
+// the entries, with no stretch of zero bytes, and nothing is mapped.
+TEST_F(OutputFileTest, AFileAnotherProgramMapsGrowsByTheEntriesAlone) {
   harness::WriteBytes(Path("out.txt"), "old content");
-  WriteEnabledIni("unused", "new text", {{"WriteMode", "1"}});
-  Start();
-  Calls.failMapView = true;
-  Stop();
-  EXPECT_GE(Calls.Count("MapViewOfFile"), 1);
-  EXPECT_TRUE(FileHolds(Path("out.txt"), "old content")) << "no stretch of zero bytes";
+  HANDLE file = CreateFileA(Path("out.txt").c_str(), GENERIC_READ, kShareAll, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  ASSERT_NE(view, nullptr);
+  for (const char* mode : {"1", "2"}) {
+    WriteEnabledIni("unused", mode, {{"WriteMode", mode}});
+    Start();
+    Calls.failMapView = true;
+    Stop();
+    EXPECT_EQ(Calls.Count("MapViewOfFile"), 0);
+  }
+  UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  CloseHandle(file);
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "2old content1"));
 }
 
-// No 32-bit process can map 2.5 GB, nor anything past 4 GiB, in one view: append and
-// overwrite still write, a prepend that cannot move the old bytes leaves the file as it was.
+// No 32-bit process can map 2.5 GB, nor anything past 4 GiB, in one view: append and overwrite
+// write such files all the same. A prepend copies the whole file: it is shown on 64 MiB (a
+// copy of 4 GiB of zeros per run would fill the disk of the machine that runs the tests for
+// minutes), where the old content's place is no concern of address space either.
 TEST_F(OutputFileTest, FilesOf2GBAndMore) {
   const std::string out = Path("out.txt");
-  const bool viewsPast4GiB = ViewsPast4GiBWork(Path("probe.bin"));
-  if (!viewsPast4GiB)
-    std::printf("note: views past 4 GiB show the file's start here (qemu-i386 7.2); the append "
-                "past 4 GiB is checked for its length and old bytes only\n");
   for (std::uint64_t size : {2560ull << 20, (4ull << 30) + 100}) {
     SCOPED_TRACE("a file of " + std::to_string(size) + " bytes");
     ASSERT_TRUE(MakeSparseFile(out, size));
     QuitWrites("new", "1");
     // Reading on past the end shows where the file ends.
-    const bool seen = size < (4ull << 30) || viewsPast4GiB;
-    EXPECT_EQ(BytesAt(out, 0, 4) + BytesAt(out, size - 4, 16),
-              seen ? "headtailnew"s : "headtail\0\0\0"s) << "append";
-
-    ASSERT_TRUE(MakeSparseFile(out, size));
-    QuitWrites("new", "2");
-    EXPECT_EQ(BytesAt(out, 0, 4) + BytesAt(out, size - 4, 16), "headtail") << "prepend";
+    EXPECT_EQ(BytesAt(out, 0, 4) + BytesAt(out, size - 4, 16), "headtailnew") << "append";
 
     ASSERT_TRUE(MakeSparseFile(out, size));
     QuitWrites("new", "0");
     EXPECT_TRUE(FileHolds(out, "new")) << "overwrite";
   }
+  constexpr std::uint64_t k64MiB = 64ull << 20;
+  ASSERT_TRUE(MakeSparseFile(out, k64MiB));
+  QuitWrites("new", "2");
+  EXPECT_EQ(BytesAt(out, 0, 7) + BytesAt(out, k64MiB - 1, 16), "newheadtail") << "prepend";
+}
+
+// A hidden system file (hidden from a folder shown on stream, say) is written in every mode
+// and emptied at init, and stays hidden and system.
+TEST_F(OutputFileTest, AHiddenSystemFileIsWrittenInEveryMode) {
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const std::string out = Path("out.txt");
+  harness::WriteBytes(out, "old");
+  ASSERT_TRUE(SetFileAttributesA(out.c_str(), kHiddenSystem));
+  const struct {
+    const char* mode;
+    const char* initialize;
+    const char* text;
+    const char* holds;
+  } steps[] = {{"0", "0", "A", "A"}, {"1", "0", "B", "AB"}, {"2", "0", "C", "CAB"},
+               {"1", "1", "D", "D"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string("mode ") + step.mode + ", emptied at init: " + step.initialize);
+    QuitWrites(step.text, step.mode, {{"InitializeOutput", step.initialize}});
+    EXPECT_TRUE(FileHolds(out, step.holds));
+    EXPECT_EQ(GetFileAttributesA(out.c_str()) & kHiddenSystem, kHiddenSystem);
+  }
+}
+
+// Another program writing the template or the "Not Playing" file holds it open with read and
+// write sharing: both are read all the same. A template that cannot be read at all when the
+// dialog's OK reads it again (locked without sharing) leaves the one read before.
+TEST_F(OutputFileTest, TemplatesOthersHoldOpenAreRead) {
+  WriteEnabledIni("held %FullTitle%;", "np;", {{"WriteMode", "1"}});
+  HANDLE writers[2];
+  for (int i = 0; i < 2; ++i) {
+    writers[i] = CreateFileA(Path(i ? "notplaying.txt" : "template.txt").c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    ASSERT_NE(writers[i], INVALID_HANDLE_VALUE);
+  }
+  Start();
+  for (HANDLE writer : writers) CloseHandle(writer);
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "held Artist - Song;"; },
+                         "the announcement"));
+
+  HANDLE locked = CreateFileA(Path("template.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(harness::RunDialogs([this] { player.Config(); },
+                                  {{"Tunecrier", [](HWND ok) { harness::Click(ok, IDOK); }}}));
+  CloseHandle(locked);
+  player.playlist[0].title = "Tune";
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")).size() > 19; }, "another"));
+  Stop();
+  EXPECT_TRUE(FileHolds(Path("out.txt"), "held Artist - Song;held Artist - Tune;np;"));
+}
+
+// What was read last stands in for the same file only: files the dialog's OK names anew that
+// cannot be read give no text, as missing ones would, never the old files' text.
+TEST_F(OutputFileTest, AnotherFileThatCannotBeReadGivesNoText) {
+  WriteEnabledIni("old %FullTitle%", "old np", {{"WriteMode", "0"}});
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "old Artist - Song"; },
+                         "the announcement"));
+
+  HANDLE locked[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string path = Path(i ? "new-np.txt" : "new.txt");
+    harness::WriteBytes(path, "new");
+    locked[i] = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked[i], INVALID_HANDLE_VALUE);
+  }
+  WriteIni({{"Enabled", "1"},
+            {"WriteMode", "0"},
+            {"TemplateFile", Path("new.txt")},
+            {"NotPlayingFile", Path("new-np.txt")},
+            {"OutputFile", Path("out.txt")}});
+  ASSERT_TRUE(harness::RunDialogs([this] { player.Config(); },
+                                  {{"Tunecrier", [](HWND ok) { harness::Click(ok, IDOK); }}}));
+  player.playlist[0].title = "Tune";
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) != "old Artist - Song"; },
+                         "the second announcement"));
+  EXPECT_TRUE(FileHolds(Path("out.txt"), ""));
+  Stop();
+  for (HANDLE file : locked) CloseHandle(file);
+  EXPECT_TRUE(FileHolds(Path("out.txt"), ""));
+}
+
+// The file is read-only: nothing is written, so no broadcast says it was. The next track,
+// written, is.
+TEST_F(OutputFileTest, TheBroadcastFollowsOnlyAWrite) {
+  harness::BroadcastListener listener;
+  harness::WriteBytes(Path("out.txt"), "read-only");
+  ASSERT_TRUE(SetFileAttributesA(Path("out.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteEnabledIni("%FullTitle%", "", {{"WriteMode", "0"}});
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return player.CountRequests(sim::IPC_GETOUTPUTTIME) > 0; },
+                         "the first announcement"));
+  ASSERT_TRUE(SetFileAttributesA(Path("out.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+  player.playlist[0].title = "Tune";
+  player.Play(0);
+  ASSERT_TRUE(Eventually([&] { return sim::ReadAll(Path("out.txt")) == "Artist - Tune"; },
+                         "the second announcement"));
+  EXPECT_EQ(listener.count, 1);
 }
 
 TEST_F(OutputFileTest, FlushFollowsEveryWriteOnlyWhenAskedFor) {
@@ -201,6 +429,7 @@ TEST_F(OutputFileTest, AFileHeldOpenForWritingIsLeftAlone) {
   QuitWrites("new", "0");
   CloseHandle(held);
   EXPECT_TRUE(FileHolds(Path("out.txt"), "held"));
+  EXPECT_EQ(Files(), kOwnFiles);
 }
 
 // A path the dialog saved longer than 255 characters: once cut, it named another file, which

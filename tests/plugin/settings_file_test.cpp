@@ -38,6 +38,16 @@ class SettingsFileTest : public harness::PluginTest {
   ::testing::AssertionResult Configure(const std::function<void(HWND)>& act) {
     return harness::RunDialogs([this] { player.Config(); }, {{"Tunecrier", act}});
   }
+  // Loads the copy of the DLL at `dll` (made from this case's), with the recorders installed
+  // and then `beforeInit`.
+  void StartFrom(const std::wstring& dll, const std::function<void(HMODULE)>& beforeInit = {}) {
+    ASSERT_TRUE(CopyFileW(sim::Wide(DllPath()).c_str(), dll.c_str(), FALSE));
+    ASSERT_TRUE(player.Load(dll, [&](HMODULE module) {
+      InstallRecorders(module);
+      if (beforeInit) beforeInit(module);
+    }));
+    started = true;
+  }
   std::vector<LPARAM> FolderRequests() const {
     std::vector<LPARAM> asked;
     for (LPARAM code : player.Requests())
@@ -62,8 +72,8 @@ TEST_F(SettingsFileTest, OtherwiseTheyGoToAndComeBackFromThePlayersFolder) {
   const Case cases[] = {
       // Cyrillic, which the code page (1252) cannot spell: only the wide answer reaches it.
       {0x5058, L"\x0438\x0433\x0440\x043E\x043A", {sim::IPC_GETINIDIRECTORYW}},
-      // A 5.x player before the wide request answers it 0.
-      {0x5057, L"5.57", {sim::IPC_GETINIDIRECTORYW, sim::IPC_GETINIDIRECTORY}},
+      // A 5.x player before the wide request (it would answer 1) is asked the narrow one only.
+      {0x5057, L"5.57", {sim::IPC_GETINIDIRECTORY}},
       {0x2900, L"2.9", {sim::IPC_GETINIDIRECTORY}},
   };
   for (const Case& c : cases) {
@@ -150,6 +160,84 @@ TEST_F(SettingsFileTest, ASaveThatFailsSaysSoAndTheDialogStaysOpen) {
     }));
     Stop();
   }
+}
+
+// A save is all the keys or none: the fifth key failing to go in (a full disk) leaves the file
+// byte for byte as it was, and the dialog says so.
+TEST_F(SettingsFileTest, ASaveThatFailsHalfwayLeavesTheFileAsItWas) {
+  WriteIni({{"Enabled", "1"}, {"WriteMode", "1"}, {"TemplateFile", "C:\\before.txt"},
+            {"PollingInterval", "7"}});
+  std::string before = sim::ReadAll(IniPath());
+  Start();
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    Calls.failProfileWriteNumber = Calls.Count("WritePrivateProfileStringA") + 5;
+    harness::Click(dialog, 1001);  // switched off
+    harness::SetItemText(dialog, kTemplateFile, "C:\\after.txt");
+    harness::Click(dialog, IDOK);
+    EXPECT_EQ(Calls.messageBoxes.size(), 1u);
+    harness::Click(dialog, IDCANCEL);
+  }));
+  EXPECT_EQ(harness::Shown(sim::ReadAll(IniPath())), harness::Shown(before));
+  WIN32_FIND_DATAA found;
+  EXPECT_EQ(FindFirstFileA(Path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE)
+      << "a copy left behind: " << found.cFileName;
+}
+
+// A player without a manifest has file virtualisation on: a write to a protected folder lands in
+// the user's VirtualStore, where no other user and no elevated player finds it, and the file
+// beside the DLL seems writable all the same.
+TEST_F(SettingsFileTest, UnderFileVirtualisationAProtectedFolderCountsAsUnwritable) {
+  char programs[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableA("ProgramFiles", programs, sizeof programs);
+  ASSERT_TRUE(length > 0 && length < sizeof programs);
+  std::string dirName = dir.substr(0, dir.size() - 1);
+  std::string guarded =
+      std::string(programs) + "\\" + dirName.substr(dirName.rfind('\\') + 1) + "\\";
+  ASSERT_TRUE(CreateDirectoryA(guarded.c_str(), nullptr)) << guarded;
+  struct Case {
+    const char* what;
+    std::string folder;
+    bool virtualized;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"virtualised, beside the DLL in a folder of the user's", dir, true, IniPath()},
+      {"not virtualised, in the programs folder", guarded, false, guarded + "gen_tunecrier.ini"},
+      {"virtualised, in the programs folder", guarded, true, PlayerIni()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string dll = c.folder + "gen_tunecrier.dll";
+    if (c.folder == dir)
+      Start([&](HMODULE) { Calls.virtualizedToken = c.virtualized; });
+    else
+      StartFrom(sim::Wide(dll), [&](HMODULE) { Calls.virtualizedToken = c.virtualized; });
+    EXPECT_TRUE(Configure([&](HWND dialog) {
+      EXPECT_EQ(ItemText(dialog, kSettingsFile), "Settings file: " + c.expected);
+      harness::Click(dialog, IDCANCEL);
+    }));
+    Stop();
+  }
+  DeleteFileA((guarded + "gen_tunecrier.dll").c_str());
+  RemoveDirectoryA(guarded.c_str());
+}
+
+// "D:\Музыка\Winamp" under code page 1252: the narrow module name has question marks there.
+TEST_F(SettingsFileTest, BesideADllInAFolderTheCodePageCannotSpell) {
+  std::wstring folder = sim::Wide(dir) + L"\x041C\x0443\x0437\x044B\x043A\x0430\\";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  WriteEnabledIni("found beside", "");
+  ASSERT_TRUE(MoveFileW(sim::Wide(IniPath()).c_str(), (folder + L"gen_tunecrier.ini").c_str()));
+  StartFrom(folder + L"gen_tunecrier.dll");
+  player.Play(0);
+  EXPECT_TRUE(harness::Eventually(
+      [&] { return sim::ReadAll(Path("out.txt")) == "found beside"; },
+      "the announcement by the settings beside the DLL"));
+  EXPECT_TRUE(FileMissing(PlayerIni())) << "nothing moved to the player's folder";
+  Stop();
+  DeleteFileW((folder + L"gen_tunecrier.dll").c_str());
+  DeleteFileW((folder + L"gen_tunecrier.ini").c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

@@ -216,6 +216,27 @@ TEST_F(ExpandTemplateTest, TimeAndDatesInTheUserFormats) {
   EXPECT_NE(longDate, shortDate);
 }
 
+// The clock's wide formatters, for a user locale whose dates hold a letter that the system's
+// code page (1252) spells and the locale's own (1251, say, where the ANSI formatters answer in
+// it) does not.
+int WINAPI ClockW(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR out, int chars) {
+  lstrcpynW(out, L"d\u00E9cembre", chars);
+  return lstrlenW(out) + 1;
+}
+
+TEST_F(ExpandTemplateTest, TimeAndDatesReachTheCodePageOfTheSystemNotTheLocale) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the expected bytes are those of code page 1252";
+  WriteEnabledIni("%Time%|%LongDate%|%ShortDate%", "");
+  Start([](HMODULE module) {
+    for (const char* function : {"GetTimeFormatW", "GetDateFormatW"})
+      ASSERT_TRUE(HookImport(module, "kernel32.dll", function, reinterpret_cast<void*>(ClockW)));
+  });
+  player.Play(1);
+  ASSERT_TRUE(Eventually([&] { return harness::FileExists(Path("out.txt")); }, "the output file"));
+  EXPECT_TRUE(
+      harness::FileHolds(Path("out.txt"), "d\xE9" "cembre|d\xE9" "cembre|d\xE9" "cembre"));
+}
+
 class ExpansionCostTest : public TemplateTest {};
 
 TEST_F(ExpansionCostTest, ATextWithoutTagsAsksForPositionAndFileNameOnly) {
@@ -314,6 +335,29 @@ TEST_F(PlayerAnswerTest, AVeryLongTitleIsCutToTheWindowTextRoom) {
   SendMessageA(player.window(), WM_USER, 0, sim::IPC_PLAYING_FILE);
   ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
   EXPECT_TRUE(harness::FileHolds(out, "<" + std::string(2047 - 3, 'x') + ">"));
+}
+
+TEST_F(PlayerAnswerTest, TagsThatHoldLaterTagsGrowNoFurtherThanTheLimit) {
+  // Tags as long as the player answers them (2,047 bytes), made to multiply at the later steps:
+  // in full, 152 MB. The step that would pass 1 MB and every later one are left out.
+  std::string title, artist, expected;
+  for (int i = 0; i < 255; ++i) title += "%Artist%";
+  for (int i = 0; i < 292; ++i) artist += "%Album%";
+  for (int i = 0; i < 255 * 292; ++i) expected += "%Album%";
+  player.playlist[1].meta["title"] = title;
+  player.playlist[1].meta["artist"] = artist;
+  player.playlist[1].meta["album"] = std::string(2047, 'a');
+  std::string seen;
+  ASSERT_TRUE(Expand("%Title%|%PluginVersion%", 1, &seen));
+  EXPECT_EQ(seen.size(), expected.size() + 16);
+  EXPECT_TRUE(seen == expected + "|%PluginVersion%") << "not the text before the Album step";
+
+  // A template of its own size may grow to 64 times that: 140 KB to 2 MB.
+  player.playlist[1].meta["album"] = std::string(100, 'a');
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "%Album%";
+  ASSERT_TRUE(Expand(many, 1, &seen));
+  EXPECT_EQ(seen.size(), 20000u * 100);
 }
 
 TEST_F(PlayerAnswerTest, ATenMegabyteTemplateFullOfTags) {

@@ -160,10 +160,15 @@ TEST_F(UnicodeTest, PlayersWithoutWideRequestsAnswerInTheCodePage) {
       ThroughCodePage(kTitle) + "|" + ThroughCodePage(kArtist) + "|" + ThroughCodePage(kAlbum) +
       "|" + ThroughCodePage(kFile) + "|" + kSong + "|ж\r\n";
   ASSERT_NE(expected, kExpanded) << "the code page here spells every character";
-  // A 5.x player that does not answer them is asked the ANSI way after all.
+  // A 5.x player that does not know them (it answers 1, or 0) is asked the ANSI way after all.
   player.answersWide = false;
-  ASSERT_TRUE(Writes("1", "0", expected));
-  Stop();
+  for (LRESULT unknown : {1, 0}) {
+    SCOPED_TRACE(unknown);
+    player.unknownAnswer = unknown;
+    DeleteFileA(Path("out.txt").c_str());
+    ASSERT_TRUE(Writes("1", "0", expected));
+    Stop();
+  }
   // A player before 5.0 is not asked at all.
   player.version = 0x2900;
   player.ClearLog();

@@ -1,6 +1,7 @@
 // The update cycle as the player drives it: each new track is written and broadcast, a stop
 // writes the "Not Playing" text once, a pause or an unchanged title does nothing, a track
-// whose length is not known yet is retried after a notification and not after a tick.
+// whose length is not known yet is retried after a notification and not after a tick; the
+// notification, with the file it names, goes on to whatever subclassed the window later.
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -134,6 +135,27 @@ TEST_F(NotifiedUpdateTest, APauseDoesNothing) {
   player.Play(0);  // resumes under the same title: no change
   ASSERT_TRUE(UpdatesRan(2));
   EXPECT_TRUE(FileHolds(Path("out.txt"), "Artist - Song;"));
+}
+
+// A procedure put on the player's window after the plug-in's, as a plug-in loaded later would:
+// the file name each playing notification carries.
+WNDPROC ProcedureBelow = nullptr;
+std::vector<std::string> NotifiedFiles;
+LRESULT CALLBACK SubclassAbove(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_USER && lParam == sim::IPC_PLAYING_FILE)
+    NotifiedFiles.push_back(wParam ? reinterpret_cast<const char*>(wParam) : "(null)");
+  return CallWindowProcA(ProcedureBelow, window, message, wParam, lParam);
+}
+
+TEST_F(NotifiedUpdateTest, TheNotificationCarriesThePlayingFileOnPastThePlugIn) {
+  StartAppending();
+  NotifiedFiles.clear();
+  ProcedureBelow = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      player.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassAbove)));
+  player.Play(1);
+  ASSERT_TRUE(Written("Band - Tune;"));
+  SetWindowLongPtrA(player.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureBelow));
+  EXPECT_EQ(NotifiedFiles, std::vector<std::string>{"C:\\Music\\Band - Tune.mp3"});
 }
 
 TEST_F(NotifiedUpdateTest, TheSongTitleDropsNumberAndSuffix) {
