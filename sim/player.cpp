@@ -264,6 +264,8 @@ LRESULT Player::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Player::Request(WPARAM argument, LPARAM code) {
+  LRESULT first = 0;
+  if (answersFirst && answersFirst(argument, code, &first)) return first;
   const Track* track = Current();
   switch (code) {
     case IPC_GETVERSION:

@@ -105,6 +105,10 @@ class Player {
   // What IPC_GET_API_SERVICE answers (an AlbumArtServices' manager()); null: 1, as a player
   // before 5.5.
   void* apiService = nullptr;
+  // Someone answering before the player does: a fork of it, or another plug-in that subclassed
+  // its window first. Asked for every request; when it returns true, `answer` stands and the
+  // player does not see the request.
+  std::function<bool(WPARAM argument, LPARAM code, LRESULT* answer)> answersFirst;
 
   // Starts track `index` from its beginning: position, kPlaying, title; from 5.0
   // IPC_PLAYING_FILE with its path. The play command does this with the current track,

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstring>
 
 #include "host/module.h"
 
@@ -149,6 +150,31 @@ static_assert(offsetof(TitleFormatRequestW, outChars) == 20);
 static_assert(offsetof(TitleFormatRequestW, release) == 28);
 #endif
 
+// The longest text taken from a pointer the player answers: the longest path Windows knows.
+constexpr std::size_t kLongestAnswerChars = 32767;
+
+// Whether `text` is a text of `unit`-byte characters whose terminating zero comes within
+// kLongestAnswerChars characters, all in memory this process may read. The player answers
+// some requests with a pointer; a fork, or a plug-in answering first, may answer anything.
+inline bool IsReadableText(const void* text, std::size_t unit) {
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  constexpr char kZero[sizeof(wchar_t)] = {};
+  const char* at = static_cast<const char*>(text);
+  const char* readableEnd = at;  // what lies before it has been found readable
+  for (std::size_t looked = 0; at && looked <= kLongestAnswerChars; ++looked, at += unit) {
+    while (at + unit > readableEnd) {  // a character may straddle two regions
+      MEMORY_BASIC_INFORMATION region;
+      if (!VirtualQuery(readableEnd, &region, sizeof region) || region.State != MEM_COMMIT ||
+          (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & kReadable))
+        return false;
+      readableEnd = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    }
+    if (std::memcmp(at, kZero, unit) == 0) return true;
+  }
+  return false;
+}
+
 inline LRESULT Request(LPARAM code, WPARAM argument = 0) {
   return SendMessageA(HostWindow(), WM_USER, argument, code);
 }
@@ -165,6 +191,14 @@ T* AddressAnswer(LPARAM code, WPARAM argument = 0) {
   return reinterpret_cast<T*>(answer);
 }
 
+// The answer of a request that answers a text the player owns: the text, or null when the
+// answer is no address or no text we may read.
+template <typename Char>
+const Char* TextAnswer(LPARAM code, WPARAM argument = 0) {
+  const Char* text = AddressAnswer<const Char>(code, argument);
+  return text && IsReadableText(text, sizeof(Char)) ? text : nullptr;
+}
+
 inline unsigned Version() { return static_cast<unsigned>(Request(kVersion)); }
 inline int PlayState() { return static_cast<int>(Request(kPlayState)); }
 inline int TrackLength() { return static_cast<int>(Request(kTrackLength, kTrackLengthSeconds)); }
@@ -176,15 +210,15 @@ inline int SampleRateKhz() { return static_cast<int>(Request(kPlaybackInfo, kSam
 inline int Bitrate() { return static_cast<int>(Request(kPlaybackInfo, kBitrateInfo)); }
 inline int Channels() { return static_cast<int>(Request(kPlaybackInfo, kChannelsInfo)); }
 
-// The player owns the text; copy it at once. May be null.
+// The player owns the text; copy it at once. Null when there is none, or none we may read.
 inline const char* FileName(int position) {
-  return AddressAnswer<const char>(kFileName, static_cast<WPARAM>(position));
+  return TextAnswer<char>(kFileName, static_cast<WPARAM>(position));
 }
 
 // The folder the player keeps its own INI file in, without a trailing backslash as a rule.
 // The player owns the text; copy it at once. May be null.
-inline const char* IniDirectory() { return AddressAnswer<const char>(kIniDirectory); }
-inline const wchar_t* IniDirectoryWide() { return AddressAnswer<const wchar_t>(kIniDirectoryWide); }
+inline const char* IniDirectory() { return TextAnswer<char>(kIniDirectory); }
+inline const wchar_t* IniDirectoryWide() { return TextAnswer<wchar_t>(kIniDirectoryWide); }
 
 inline void ExtendedInfo(bool album, ExtendedInfoRequest* request) {
   Request(album ? kExtendedInfoAlbum : kExtendedInfo, reinterpret_cast<WPARAM>(request));
@@ -194,9 +228,10 @@ inline void FormatTitle(TitleFormatRequest* request) {
   Request(kFormatTitle, reinterpret_cast<WPARAM>(request));
 }
 
-// The player owns the text; copy it at once. Null from a player that does not know the request.
+// The player owns the text; copy it at once. Null from a player that does not know the request,
+// or with no text we may read.
 inline const wchar_t* FileNameWide(int position) {
-  return AddressAnswer<const wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
+  return TextAnswer<wchar_t>(kFileNameWide, static_cast<WPARAM>(position));
 }
 
 inline void ExtendedInfoWide(bool album, ExtendedInfoRequestW* request) {

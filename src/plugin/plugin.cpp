@@ -130,6 +130,16 @@ std::string Reencoded(const std::string& text, Encoding from, Encoding to) {
   return IsUnicode(to) ? CodePageToUtf8(text) : Utf8ToCodePage(text);
 }
 
+// The window the configuration dialog belongs to: the one the user works in, unless that is a
+// window of ours (the popup, activated by a click), which goes away by itself and would take
+// the dialog and the user's choices with it: then the player's.
+HWND ConfigOwner() {
+  HWND owner = GetForegroundWindow();
+  if (owner && reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE)) == PluginModule())
+    return HostWindow();
+  return owner;
+}
+
 // Players that do not notify are polled.
 bool Polled() { return HostVersion < host::kFirstNotifyingVersion; }
 
@@ -172,7 +182,7 @@ void __cdecl Config() {
     // changed since it was loaded: its OK keeps those values, and Cancel leaves the ones in use.
     SettingsRecord shown = LoadSettings(IniPath, HostVersion);
     // After quit the dialog's OK has saved the settings; the player is no longer ours to touch.
-    if (RunConfigDialog(GetForegroundWindow(), shown, IniPath) != IDOK || HasQuit) return;
+    if (RunConfigDialog(ConfigOwner(), shown, IniPath) != IDOK || HasQuit) return;
     QueryHostVersion();
     const Encoding before = Settings.TextEncoding;
     LoadSettingsAndTarget();
@@ -219,7 +229,9 @@ void __cdecl Quit() {
       keep = true;
     if (keep) HoldModule(GET_MODULE_HANDLE_EX_FLAG_PIN);
     // The player unloads us next: no update timer may fire into the freed module.
+#ifndef TUNECRIER_PLANTED_FAULT  // defined only for the chaos driver's test copy of the DLL
     KillArmedUpdates();
+#endif
     if (Settings.Enabled && !NotPlayingWritten) {
       if (!NotPlayingText.empty()) WriteOutput(Output, NotPlayingText);
       PutCover(std::nullopt);

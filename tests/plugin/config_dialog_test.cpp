@@ -517,6 +517,29 @@ TEST_F(ConfigDialogOk, RefusesACoverFileThatIsTheOutputOrTemplateFile) {
 
 // ---------------------------------------------------------------------------------------------
 
+// The popup can be the foreground window (a click on it activates it) when config comes; it
+// goes away by itself while the dialog is open, and must not take the dialog with it.
+TEST_F(ConfigDialogOk, OutlivesAPopupThatWasTheForegroundWindow) {
+  WriteEnabledIni("x", "", {{"PopupEnabled", "1"}, {"PopupTimeout", "1"}});
+  Start();
+  player.Play(0);
+  ASSERT_TRUE(harness::Eventually([] { return !Calls.dialogsMade.empty() && IsWindowVisible(Calls.dialogsMade[0].made); },
+                         "the popup"));
+  HWND popup = Calls.dialogsMade[0].made;
+  SetForegroundWindow(popup);
+  ASSERT_EQ(GetForegroundWindow(), popup);
+  bool outlived = false;
+  EXPECT_TRUE(Configure([&](HWND dialog) {
+    sim::PumpUntil([&] { return !IsWindow(popup); }, 15000);  // the popup slides away meanwhile
+    outlived = IsWindow(dialog) && IsWindowVisible(dialog);
+    harness::SetItemText(dialog, kPopupFormat, "%Title%");
+    Click(dialog, kOk);
+  }));
+  EXPECT_FALSE(IsWindow(popup));
+  EXPECT_TRUE(outlived) << "the dialog went with the popup";
+  EXPECT_EQ(harness::StoredValue(IniPath(), "PopupFormat"), "%Title%");
+}
+
 class ConfigDialogCancel : public ConfigDialogTest {};
 
 TEST_F(ConfigDialogCancel, CancelAndTheCloseBoxWriteAndChangeNothing) {

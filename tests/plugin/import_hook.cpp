@@ -627,6 +627,11 @@ std::vector<WindowMove> SystemCalls::MovesOf(HWND window) const {
   return of;
 }
 
+void DisarmAllocationFailure() {
+  Locked locked;
+  AllocationsToFail = 0;
+}
+
 void InstallRecorders(HMODULE module) {
   Calls.Reset();
   for (const Recorder& r : kRecorders)

@@ -219,5 +219,8 @@ extern SystemCalls Calls;
 // same even number before and after a read knows no such write overlapped it.
 extern std::atomic<unsigned> InPlacePhase;
 
+// Takes back a malloc failure that failAllocationAfter armed and no malloc has met yet.
+void DisarmAllocationFailure();
+
 // Points every recorder above at module's imports (those it imports) and resets Calls.
 void InstallRecorders(HMODULE module);

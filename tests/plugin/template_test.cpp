@@ -3,6 +3,7 @@
 // expansion costs the player, and players that answer badly.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "harness.h"
@@ -279,6 +280,49 @@ TEST_F(PlayerAnswerTest, AnAnswerWithoutTerminatorEndsWithItsBuffer) {
   std::string filled;
   while (filled.size() < 2048) filled += "Ab";
   EXPECT_TRUE(Expands("<%Artist%>", "<" + filled + ">"));
+}
+
+// A player (or whoever answers first) may hand over a file name that runs into memory nobody
+// may read: the name is then no answer, never a crash.
+TEST_F(PlayerAnswerTest, AFileNameRunningIntoUnreadableMemoryIsNoName) {
+  char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD old = 0;
+  VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old);
+  struct Case {
+    const char* what;
+    int fromEnd;        // where the answer points, counted back from the unreadable page
+    bool nameAtTheEnd;  // the page ends with "ab" (or L"ab") and its zero, else with 'x's
+    const char* expected;
+  };
+  const Case cases[] = {{"unreadable", 0, false, "[]"},
+                        {"no terminator before unreadable memory", 16, false, "[]"},
+                        {"an odd address before unreadable memory", 15, false, "[]"},
+                        {"a name just in front of it", 0, true, "[ab]"}};
+  for (bool wide : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (wide ? ", wide" : ""));
+      std::memset(pages, 'x', 4096);
+      int nameBytes = wide ? 6 : 3;
+      if (c.nameAtTheEnd) std::memcpy(pages + 4096 - nameBytes, wide ? static_cast<const void*>(L"ab") : "ab", nameBytes);
+      char* answerAt = pages + 4096 - (c.nameAtTheEnd ? nameBytes : c.fromEnd);
+      player.answersFirst = [&](WPARAM, LPARAM code, LRESULT* answer) {
+        if (code != sim::IPC_GETPLAYLISTFILE && code != sim::IPC_GETPLAYLISTFILEW) return false;
+        *answer = reinterpret_cast<LRESULT>(answerAt);
+        return true;
+      };
+      std::string out = Path("out.txt");
+      DeleteFileA(out.c_str());
+      WriteEnabledIni("[%FileName%]", "", {{"TextEncoding", wide ? "1" : "0"}});
+      Start();
+      player.Play(1);
+      ASSERT_TRUE(Eventually([&] { return harness::FileExists(out); }, "the output file"));
+      EXPECT_EQ(sim::ReadAll(out), c.expected);
+      Stop();
+    }
+  }
+  player.answersFirst = nullptr;
+  VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST_F(PlayerAnswerTest, AVeryLongTitleIsCutToTheWindowTextRoom) {
