@@ -192,8 +192,20 @@ BOOL WINAPI RecMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
   return moved;
 }
 
+HANDLE WINAPI RecCreateSemaphoreA(LPSECURITY_ATTRIBUTES security, LONG count, LONG most,
+                                  LPCSTR name) {
+  const HANDLE made = CreateSemaphoreA(security, count, most, name);
+  Locked locked;
+  if (made) Calls.liveSemaphores.insert(made);
+  return made;
+}
+
 BOOL WINAPI RecCloseHandle(HANDLE handle) {
   Note("CloseHandle");
+  {
+    Locked locked;
+    Calls.liveSemaphores.erase(handle);
+  }
   const BOOL closed = CloseHandle(handle);
   if (handle == InPlaceWrite) {
     InPlaceWrite = INVALID_HANDLE_VALUE;
@@ -536,6 +548,7 @@ const Recorder kRecorders[] = {
     {"kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecCreateFile)},
     {"kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(RecMoveFileEx)},
     {"kernel32.dll", "CloseHandle", reinterpret_cast<void*>(RecCloseHandle)},
+    {"kernel32.dll", "CreateSemaphoreA", reinterpret_cast<void*>(RecCreateSemaphoreA)},
     {"advapi32.dll", "GetTokenInformation", reinterpret_cast<void*>(RecGetTokenInformation)},
     {"kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(RecFlushFileBuffers)},
     {"kernel32.dll", "WriteFile", reinterpret_cast<void*>(RecWriteFile)},

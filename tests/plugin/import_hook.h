@@ -167,6 +167,8 @@ struct SystemCalls {
   int objectsMade = 0;
   int objectsFreed = 0;
   int windowDcsHeld = 0;
+  // Semaphores the plug-in (or the runtime linked into it) made and has not closed.
+  std::set<HANDLE> liveSemaphores;
 
   // Answers. A recorder with no answer set makes the real call.
   std::function<UINT_PTR(UINT, PAPPBARDATA)> appBar;                  // SHAppBarMessage

@@ -201,6 +201,20 @@ TEST_F(QuitTest, WritesTheNotPlayingTextUnlessDisabled) {
   EXPECT_TRUE(FileHolds(Path("out.txt"), "old"));
 }
 
+// Something thrown inside the plug-in (here memory running out, caught at its edge) must leave
+// no kernel handle behind once the player has unloaded it: the runtime's locks included.
+TEST_F(QuitTest, AnExceptionWhileLoadedLeavesNoLockAfterUnloading) {
+  WriteEnabledIni("Now playing: %FullTitle%", "");
+  player.playlist = {sim::Track{}};
+  player.playlist[0].title = "A title that the string cannot hold inside itself";
+  Start();
+  Calls.failAllocationAfter = "SetTimer";
+  player.Play(0);
+  ASSERT_TRUE(sim::PumpUntil([] { return Calls.allocationsFailed == 1; }, 15000));
+  Stop();
+  EXPECT_TRUE(Calls.liveSemaphores.empty()) << Calls.liveSemaphores.size() << " left open";
+}
+
 // Init again in the same mapping of the module (another reference held it over the unload):
 // nothing of the earlier run may carry over.
 class InitAfterQuit : public PluginTest {
