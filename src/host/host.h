@@ -156,20 +156,34 @@ constexpr std::size_t kLongestAnswerChars = 32767;
 // Whether `text` is a text of `unit`-byte characters whose terminating zero comes within
 // kLongestAnswerChars characters, all in memory this process may read. The player answers
 // some requests with a pointer; a fork, or a plug-in answering first, may answer anything.
+// The end of the committed region of memory that `at` lies in when this process may read it
+// with protections among `allowed`; null when it may not.
+inline const char* AccessibleEnd(const void* at, DWORD allowed) {
+  MEMORY_BASIC_INFORMATION region;
+  if (!VirtualQuery(at, &region, sizeof region) || region.State != MEM_COMMIT ||
+      (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & allowed))
+    return nullptr;
+  return static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+}
+constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                            PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+constexpr DWORD kRunnable = PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+
+// Whether all `size` bytes at `at` are memory this process may read.
+inline bool IsReadable(const void* at, std::size_t size) {
+  const char* from = static_cast<const char*>(at);
+  for (const char* end = from; from && end < from + size;)  // it may straddle regions
+    if (!(end = AccessibleEnd(end, kReadable))) return false;
+  return from != nullptr;
+}
+
 inline bool IsReadableText(const void* text, std::size_t unit) {
-  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   constexpr char kZero[sizeof(wchar_t)] = {};
   const char* at = static_cast<const char*>(text);
   const char* readableEnd = at;  // what lies before it has been found readable
   for (std::size_t looked = 0; at && looked <= kLongestAnswerChars; ++looked, at += unit) {
-    while (at + unit > readableEnd) {  // a character may straddle two regions
-      MEMORY_BASIC_INFORMATION region;
-      if (!VirtualQuery(readableEnd, &region, sizeof region) || region.State != MEM_COMMIT ||
-          (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & kReadable))
-        return false;
-      readableEnd = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-    }
+    while (at + unit > readableEnd)  // a character may straddle two regions
+      if (!(readableEnd = AccessibleEnd(readableEnd, kReadable))) return false;
     if (std::memcmp(at, kZero, unit) == 0) return true;
   }
   return false;

@@ -14,6 +14,9 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstring>
+
+#include "host/host.h"
 
 namespace host {
 
@@ -46,12 +49,23 @@ constexpr int kAlbumArtFailure = 1;
 // The cover's type of art.
 constexpr wchar_t kCoverArtType[] = L"cover";
 
+// Whether `object` looks like one: its table readable and its entry in code. A fork, or a
+// plug-in answering first, may answer the manager's request with any readable address; a call
+// through what is no table would jump anywhere.
+inline bool IsDispatchable(const Dispatchable* object) {
+  const void* const* table = nullptr;
+  if (!IsReadable(object, sizeof table)) return false;
+  std::memcpy(&table, object, sizeof table);
+  return IsReadable(table, sizeof *table) && AccessibleEnd(*table, kRunnable) != nullptr;
+}
+
 // Calls `msg` with the arguments' addresses; `result` keeps its value when the object does
-// not know the message.
+// not know the message, or is none.
 template <class R, class... Args>
 R Dispatch(Dispatchable* object, int msg, R result, Args... args) {
   void* params[sizeof...(Args) + 1] = {static_cast<void*>(&args)...};
-  if (object) object->Dispatch(msg, &result, params, static_cast<int>(sizeof...(Args)));
+  if (object && IsDispatchable(object))
+    object->Dispatch(msg, &result, params, static_cast<int>(sizeof...(Args)));
   return result;
 }
 

@@ -167,6 +167,20 @@ TEST_F(CoverArtTest, ServicesThatFailGiveNoCoverAndKeepNothing) {
     EXPECT_TRUE(FileMissing(Path("cover.img"))) << "no cover and no placeholder: no file";
     EXPECT_TRUE(Balanced());
   }
+  // A fork answering the manager with readable memory that is no object: its table pointer
+  // leads nowhere, or its table's entry to no code.
+  static const void* const dataTable[] = {kStoredBytes};
+  static const void* const dataObject[] = {dataTable};
+  int track = 1;
+  for (const void* junk : {static_cast<const void*>(kStoredBytes), static_cast<const void*>(dataObject)}) {
+    player.answersFirst = [junk](WPARAM, LPARAM code, LRESULT* answer) {
+      *answer = reinterpret_cast<LRESULT>(junk);
+      return code == sim::IPC_GET_API_SERVICE;
+    };
+    ASSERT_TRUE(Announce(track));
+    EXPECT_TRUE(FileHolds(Path("out.txt"), track ? "B" : "A"));
+    track = 1 - track;
+  }
 }
 
 TEST_F(CoverArtTest, AThousandTrackChangesFreeEveryBufferAndGiveBackEveryInterface) {
