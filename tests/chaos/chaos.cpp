@@ -29,6 +29,7 @@
 #include "fake_voice.h"
 #include "harness.h"
 #include "import_hook.h"
+#include "album_art.h"
 #include "player.h"
 
 namespace {
@@ -55,9 +56,16 @@ bool Chance(int percent) { return Below(100) < percent; }
 template <typename T>
 const T& Pick(const std::vector<T>& from) { return from[Below(static_cast<int>(from.size()))]; }
 
+// The names of the last steps, for the failure's message.
+constexpr int kStepsRemembered = 12;
+const char* LastSteps[kStepsRemembered] = {};
+
 // Prints what failed and where, and ends the process at once: an orderly exit would run the
 // plug-in's code again (its detach), which may be what broke.
 [[noreturn]] void Fail(const std::string& what) {
+  if (!Trace)
+    for (long n = std::max(1L, StepNumber - kStepsRemembered + 1); n < StepNumber; ++n)
+      std::printf("%ld %s\n", n, LastSteps[n % kStepsRemembered]);
   std::printf("FAILED: seed %llu, step %ld (%s): %s\n", Seed, StepNumber, StepName, what.c_str());
   std::printf("replay: scripts/chaos --seed %llu --steps %ld%s%s\n", Seed, StepNumber,
               DllArgument.empty() ? "" : " --dll ", DllArgument.c_str());
@@ -229,6 +237,9 @@ decltype(&CreateFileA) NextCreateFileA;
 decltype(&CreateFileW) NextCreateFileW;
 decltype(&CreateFileMappingA) NextCreateFileMappingA;
 decltype(&CreateEventA) NextCreateEventA;
+decltype(&CreateEventW) NextCreateEventW;
+decltype(&OpenProcessToken) NextOpenProcessToken;
+decltype(&WriteFile) NextWriteFile;
 decltype(&CreateSemaphoreA) NextCreateSemaphoreA;
 decltype(&CreateThread) NextCreateThread;
 decltype(&OpenProcess) NextOpenProcess;
@@ -265,6 +276,16 @@ HANDLE WINAPI CountCreateEventA(LPSECURITY_ATTRIBUTES a, BOOL b, BOOL c, LPCSTR 
   Opened(h, "CreateEventA");
   return h;
 }
+HANDLE WINAPI CountCreateEventW(LPSECURITY_ATTRIBUTES a, BOOL b, BOOL c, LPCWSTR d) {
+  HANDLE h = NextCreateEventW(a, b, c, d);
+  Opened(h, "CreateEventW");
+  return h;
+}
+BOOL WINAPI CountOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+  BOOL done = NextOpenProcessToken(process, access, token);
+  if (done && token) Opened(*token, "OpenProcessToken");
+  return done;
+}
 HANDLE WINAPI CountCreateSemaphoreA(LPSECURITY_ATTRIBUTES a, LONG b, LONG c, LPCSTR d) {
   HANDLE h = NextCreateSemaphoreA(a, b, c, d);
   Opened(h, "CreateSemaphoreA");
@@ -293,7 +314,18 @@ BOOL WINAPI CountCloseHandle(HANDLE h) {
   LeaveCriticalSection(&HandleLock);
   return NextCloseHandle(h);
 }
-// Only a file that grows needs room: cutting one short works on a full disk too.
+// Only a file that grows needs room: a write within its length, or cutting one short, works on
+// a full disk too. A write that would grow the file takes no byte.
+BOOL WINAPI FullWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+  LARGE_INTEGER zero = {}, at = {}, length = {};
+  if (DiskFull && GetFileType(file) == FILE_TYPE_DISK && SetFilePointerEx(file, zero, &at, FILE_CURRENT) &&
+      GetFileSizeEx(file, &length) && at.QuadPart + size > length.QuadPart) {
+    if (written) *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
+  return NextWriteFile(file, data, size, written, overlapped);
+}
 BOOL WINAPI FullSetEndOfFile(HANDLE file) {
   LARGE_INTEGER zero = {}, at = {}, size = {};
   if (DiskFull && SetFilePointerEx(file, zero, &at, FILE_CURRENT) && GetFileSizeEx(file, &size) &&
@@ -348,12 +380,16 @@ void InstallChaosHooks(HMODULE module) {
   Chain(module, "kernel32.dll", "CreateFileW", CountCreateFileW, &NextCreateFileW);
   Chain(module, "kernel32.dll", "CreateFileMappingA", CountCreateFileMappingA, &NextCreateFileMappingA);
   Chain(module, "kernel32.dll", "CreateEventA", CountCreateEventA, &NextCreateEventA);
+  Chain(module, "kernel32.dll", "CreateEventW", CountCreateEventW, &NextCreateEventW);
+  Chain(module, "advapi32.dll", "OpenProcessToken", CountOpenProcessToken, &NextOpenProcessToken);
+  Chain(module, "kernel32.dll", "WriteFile", FullWriteFile, &NextWriteFile);
   Chain(module, "kernel32.dll", "CreateSemaphoreA", CountCreateSemaphoreA, &NextCreateSemaphoreA);
   Chain(module, "kernel32.dll", "CreateThread", CountCreateThread, &NextCreateThread);
   Chain(module, "kernel32.dll", "OpenProcess", CountOpenProcess, &NextOpenProcess);
   Chain(module, "kernel32.dll", "DuplicateHandle", CountDuplicateHandle, &NextDuplicateHandle);
   Chain(module, "kernel32.dll", "CloseHandle", CountCloseHandle, &NextCloseHandle);
   Chain(module, "kernel32.dll", "SetEndOfFile", FullSetEndOfFile, &NextSetEndOfFile);
+  Calls.failMapView = DiskFull;  // the recorders start afresh at each load
   Chain(module, "ole32.dll", "CLSIDFromProgID", VoiceClassFromProgId, &NextClsidFromProgId);
   Chain(module, "ole32.dll", "CoCreateInstance", CreateVoice, &NextCoCreateInstance);
 }
@@ -447,13 +483,20 @@ constexpr SIZE_T kPrivateBytesTolerance = 8 * 1024 * 1024;
 
 std::string Dir;  // with a trailing backslash
 std::string DllCopy, Ini, TemplateFile, NotPlayingFile, OutputFile, ReadOnlyFile, FolderPath,
-    MissingPath, LongPath;
+    MissingPath, LongPath, CoverFile, CoverMissingFile;
 
 const char kTemplate[] = "BEGIN|%FullTitle%|%Artist%|%FileName%|%Length%|END\r\n";
 const char kNotPlaying[] = "NOTPLAYING\r\n";
 
 const char* const kKnownFiles[] = {"gen_tunecrier.dll", "gen_tunecrier.ini", "template.txt",
-                                   "notplaying.txt", "out.txt", "readonly.txt", "afolder"};
+                                   "notplaying.txt", "out.txt", "readonly.txt", "afolder",
+                                   "cover.img", "nocover.png"};
+const char kNoCover[] = "NO COVER";
+
+// The player's album-art service, and the covers it has: stored as they are for most tracks,
+// only as pixels for one (written as a PNG), none for the last.
+sim::AlbumArtServices* Services = nullptr;
+std::string StoredCover(int track) { return "STORED COVER " + std::to_string(track); }
 
 sim::Player* Ansi = nullptr;
 sim::Player* Unicode = nullptr;
@@ -530,6 +573,9 @@ void MakeWorld() {
   FolderPath = Dir + "afolder";
   MissingPath = Dir + "missing\\nothere.txt";
   LongPath = Dir + std::string(300, 'x') + ".txt";
+  CoverFile = Dir + "cover.img";
+  CoverMissingFile = Dir + "nocover.png";
+  WriteFileBytes(CoverMissingFile, kNoCover);
   WriteFileBytes(TemplateFile, kTemplate);
   WriteFileBytes(NotPlayingFile, kNotPlaying);
   WriteFileBytes(ReadOnlyFile, "READONLY");
@@ -576,7 +622,8 @@ std::string Decoded(const std::string& bytes, Form form) {
 void CheckEntry(const std::string& fields, Form form, std::size_t at) {
   std::string text = Decoded(fields, form);
   if (text.find('\0') != std::string::npos || text.find('\n') != std::string::npos)
-    Fail("the output file's entry at byte " + std::to_string(at) + " holds a zero or a line break");
+    Fail("the output file's entry at byte " + std::to_string(at) + " holds a zero or a line break: " +
+         harness::Shown(fields.substr(0, 200)));
   std::string title = Skeleton(text.substr(0, text.find('|')));
   for (const std::string& skeleton : TitleSkeletons)
     if (skeleton.find(title) != std::string::npos) return;
@@ -584,14 +631,22 @@ void CheckEntry(const std::string& fields, Form form, std::size_t at) {
        harness::Shown(text.substr(0, 200)));
 }
 
+// What a look at the output file found.
+struct OutputSeen {
+  bool read = false;                           // a file, and it could be read
+  bool firstAnnounces = false, lastAnnounces = false;  // its first or last entry is the template's
+};
+
 // The file, read whole, is a sequence of entries (the template's or the "Not Playing" text, in
 // any of the three encodings, UTF-16 marks between them); one at most in overwrite mode.
-void CheckOutput() {
-  if (IsFolder(OutputFile)) return;
+OutputSeen CheckOutput() {
+  OutputSeen seen;
+  if (IsFolder(OutputFile)) return seen;
   HANDLE file = CreateFileA(OutputFile.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  if (file == INVALID_HANDLE_VALUE) return seen;
+  seen.read = true;
   std::string bytes(static_cast<std::size_t>(GetFileSize(file, nullptr)), '\0');
   DWORD read = 0;
   ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
@@ -610,7 +665,10 @@ void CheckOutput() {
       std::string notPlaying = Encoded(kNotPlaying, form);
       if (At(bytes, at, notPlaying)) {
         at += notPlaying.size();
+        seen.lastAnnounces = false;
       } else if (At(bytes, at, begin)) {
+        seen.firstAnnounces = seen.firstAnnounces || entries == 0;
+        seen.lastAnnounces = true;
         std::size_t stop = bytes.find(end, at + begin.size());
         if (form == Form::Utf16)
           while (stop != std::string::npos && (stop - at) % 2 != 0) stop = bytes.find(end, stop + 1);
@@ -638,6 +696,7 @@ void CheckOutput() {
     DeleteFileA(OutputFile.c_str());
     if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
   }
+  return seen;
 }
 
 // A window of another program, as an overlay has, that looks at the file on each broadcast.
@@ -646,13 +705,42 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   if (message == updated) {
     // Called back through the system: nothing may be thrown from here.
     try {
-      CheckOutput();
+      // Sent to this thread's window, the broadcast comes inside the plug-in's write: the
+      // announcement must be in the file already, as its newest entry (at either end).
+      OutputSeen seen = CheckOutput();
+      if (!harness::FileExists(OutputFile) || IsFolder(OutputFile))
+        Fail("a broadcast came, and there is no output file");
+      // (A template chosen in the dialog that is missing or a folder announces nothing.)
+      bool ourTemplate = harness::StoredValue(Ini, "TemplateFile") == TemplateFile;
+      if (seen.read && ourTemplate && !seen.firstAnnounces && !seen.lastAnnounces)
+        Fail("a broadcast came before the announcement was in the output file: " +
+             harness::Shown(sim::ReadAll(OutputFile).substr(0, 200)));
     } catch (const std::exception& e) {
       Fail(std::string("the driver's look at the output file threw: ") + e.what());
     }
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The cover file, when there is one, holds a track's cover as the service stored it, a whole
+// PNG made of its pixels, or the placeholder; the service has every buffer and interface back.
+void CheckCover() {
+  if (Services->badFrees || Services->badReleases || !Services->liveBuffers.empty() ||
+      !Services->liveInterfaces.empty())
+    Fail("the album-art service lacks " + std::to_string(Services->liveBuffers.size()) + " buffers and " +
+         std::to_string(Services->liveInterfaces.size()) + " interfaces, with " +
+         std::to_string(Services->badFrees) + " bad frees and " + std::to_string(Services->badReleases) +
+         " bad releases");
+  if (!harness::FileExists(CoverFile) || IsFolder(CoverFile)) return;
+  std::string bytes = sim::ReadAll(CoverFile);
+  static const std::string png = "\x89PNG\r\n\x1a\n", end = "IEND\xAE\x42\x60\x82";
+  if (bytes == kNoCover || (At(bytes, 0, png) && bytes.size() > end.size() &&
+                            At(bytes, bytes.size() - end.size(), end)))
+    return;
+  for (int track = 0; track < 6; ++track)
+    if (bytes == StoredCover(track)) return;
+  Fail("the cover file holds what no cover was: " + harness::Shown(bytes.substr(0, 80)));
 }
 
 void CheckFolder() {
@@ -686,7 +774,7 @@ bool AnswerGarbage(WPARAM, LPARAM code, LRESULT* answer) {
 
 void ChangeAnswers() {
   static const std::vector<LPARAM> numbers = {0, 104, 105, 122, 124, 125, 126};
-  static const std::vector<LPARAM> pointers = {211, 214, 335, 1335};
+  static const std::vector<LPARAM> pointers = {211, 214, 335, 1335, 3025};
   static const std::vector<LPARAM> buffers = {290, 296, 297, 298, 3026, 3027};
   const std::vector<LRESULT> values = {0, -1, 1, 3, 0x7FFFFFFF, LRESULT(0x80000000), 12345678};
   const std::vector<LRESULT> addresses = {
@@ -777,6 +865,8 @@ void Load() {
   key("SpeechFormat", Chance(50) ? "Now playing %FullTitle%" : "%Title% by %Artist%");
   key("WhenSpeaking", std::to_string(Below(2)));
   key("Volume", std::to_string(Below(65)));
+  key("CoverArtFile", Chance(75) ? CoverFile : "");
+  key("CoverArtMissing", Chance(50) ? CoverMissingFile : "");
   FakeVoiceBehaviour voice = {S_OK, Chance(10) ? E_FAIL : S_OK, Chance(10) ? TRUE : FALSE};  // held: until quit ends it
   if (Loaded) return;
   // A module still mapped keeps its state; it goes back into the window it knows.
@@ -966,6 +1056,15 @@ const Step kSteps[] = {
      }},
     // The player's answers.
     {"the player answers differently", 6, ChangeAnswers},
+    {"the album-art service fails, or mends", 2, [] {
+       using sim::ServiceFault;
+       static const ServiceFault faults[] = {ServiceFault::None, ServiceFault::None, ServiceFault::NoFactory,
+                                             ServiceFault::NoInterface, ServiceFault::UnknownMessages,
+                                             ServiceFault::Fails, ServiceFault::EmptyData, ServiceFault::HugeLength};
+       Services->fault = faults[Below(8)];
+       void* manager = Chance(15) ? nullptr : Services->manager();  // an older player has none
+       for (sim::Player* p : {Ansi, Unicode}) p->apiService = manager;
+     }},
     // The user.
     {"the configuration dialog", 1, Configure},
     {"a double-click on the tray icon", 4, [] {
@@ -1055,6 +1154,7 @@ void CheckStep() {
   if (LiveTimers() > kMostTimers) Fail("timers grow: " + std::to_string(LiveTimers()));
   if (LiveIcons.size() > 1) Fail("more than one tray icon");
   CheckOutput();
+  CheckCover();
   CheckFolder();
   Host->ClearLog();
   Calls.fileOpens.clear();
@@ -1136,6 +1236,11 @@ int main(int argc, char** argv) {
     p->playlist = Playlist();
     p->answersFirst = AnswerGarbage;
   }
+  sim::AlbumArtServices services;
+  Services = &services;
+  for (int track = 0; track < 4; ++track) services.stored[Ansi->playlist[track].file] = StoredCover(track);
+  services.decoded[Ansi->playlist[4].file] = {2, 2, {0xFF102030, 0x80FFFFFF, 0x00000000, 0xFFFF0000}};
+  for (sim::Player* p : {Ansi, Unicode}) p->apiService = services.manager();
   Host = Ansi;
   AnsiOwnProc = ProcOf(Ansi->window());
   UnicodeOwnProc = ProcOf(Unicode->window());
@@ -1146,6 +1251,7 @@ int main(int argc, char** argv) {
   for (StepNumber = 1; StepNumber <= steps; ++StepNumber) {
     const Step& step = DrawStep();
     StepName = step.name;
+    LastSteps[StepNumber % kStepsRemembered] = StepName;
     if (Trace) std::printf("%ld %s\n", StepNumber, StepName), std::fflush(stdout);
     ULONGLONG cpu = ThreadCpu(self);
     StepStartedAt = GetTickCount() | 1;
@@ -1168,6 +1274,7 @@ int main(int argc, char** argv) {
   DWORD ms = std::max<DWORD>(1, GetTickCount() - started);
   std::printf("%ld steps in %.1f s, %.0f a second\n", steps, ms / 1000.0, steps * 1000.0 / ms);
   std::printf("resources at the end: %s\n", Shown(Measure()).c_str());
+  std::printf("album-art calls: %d, buffers freed: %d\n", services.artCalls, services.frees);
   if (DialogsGoneAtOnce) std::printf("configuration dialogs gone before the first look: %d\n", DialogsGoneAtOnce);
   RemoveWorld();
   if (ExpectFailure) {
