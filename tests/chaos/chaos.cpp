@@ -618,13 +618,16 @@ std::string Decoded(const std::string& bytes, Form form) {
   return bytes;  // only its ASCII letters and digits are compared
 }
 
-// The first field must come from one of the titles; no field holds a zero or a line break.
+// The first field must come from one of the titles, with no line break; no field holds a
+// zero. (The other fields hold what the player answered, and a garbled answer, a file name
+// read from any readable memory, may hold line breaks.)
 void CheckEntry(const std::string& fields, Form form, std::size_t at) {
   std::string text = Decoded(fields, form);
-  if (text.find('\0') != std::string::npos || text.find('\n') != std::string::npos)
+  std::string first = text.substr(0, text.find('|'));
+  if (text.find('\0') != std::string::npos || first.find('\n') != std::string::npos)
     Fail("the output file's entry at byte " + std::to_string(at) + " holds a zero or a line break: " +
          harness::Shown(fields.substr(0, 200)));
-  std::string title = Skeleton(text.substr(0, text.find('|')));
+  std::string title = Skeleton(first);
   for (const std::string& skeleton : TitleSkeletons)
     if (skeleton.find(title) != std::string::npos) return;
   Fail("the output file's entry at byte " + std::to_string(at) + " has a title no window showed: " +
