@@ -710,9 +710,9 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     try {
       // Sent to this thread's window, the broadcast comes inside the plug-in's write: the
       // announcement must be in the file already, as its newest entry (at either end).
-      OutputSeen seen = CheckOutput();
       if (!harness::FileExists(OutputFile) || IsFolder(OutputFile))
         Fail("a broadcast came, and there is no output file");
+      OutputSeen seen = CheckOutput();  // (which may cut a long file back)
       // (A template chosen in the dialog that is missing or a folder announces nothing.)
       bool ourTemplate = harness::StoredValue(Ini, "TemplateFile") == TemplateFile;
       if (seen.read && ourTemplate && !seen.firstAnnounces && !seen.lastAnnounces)
