@@ -709,13 +709,15 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Called back through the system: nothing may be thrown from here.
     try {
       // Sent to this thread's window, the broadcast comes inside the plug-in's write: the
-      // announcement must be in the file already, as its newest entry (at either end).
-      if (!harness::FileExists(OutputFile) || IsFolder(OutputFile))
+      // announcement must be in the file already, as its newest entry (at either end). Unless
+      // the dialog chose other files: another output, or a template that is missing or a
+      // folder, which announces nothing.
+      bool ourFiles = harness::StoredValue(Ini, "OutputFile") == OutputFile &&
+                      harness::StoredValue(Ini, "TemplateFile") == TemplateFile;
+      if (ourFiles && (!harness::FileExists(OutputFile) || IsFolder(OutputFile)))
         Fail("a broadcast came, and there is no output file");
       OutputSeen seen = CheckOutput();  // (which may cut a long file back)
-      // (A template chosen in the dialog that is missing or a folder announces nothing.)
-      bool ourTemplate = harness::StoredValue(Ini, "TemplateFile") == TemplateFile;
-      if (seen.read && ourTemplate && !seen.firstAnnounces && !seen.lastAnnounces)
+      if (seen.read && ourFiles && !seen.firstAnnounces && !seen.lastAnnounces)
         Fail("a broadcast came before the announcement was in the output file: " +
              harness::Shown(sim::ReadAll(OutputFile).substr(0, 200)));
     } catch (const std::exception& e) {
