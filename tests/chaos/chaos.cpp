@@ -621,7 +621,7 @@ std::string Decoded(const std::string& bytes, Form form) {
 // The first field must come from one of the titles, with no line break; no field holds a
 // zero. (The other fields hold what the player answered, and a garbled answer, a file name
 // read from any readable memory, may hold line breaks.)
-void CheckEntry(const std::string& fields, Form form, std::size_t at) {
+std::string CheckEntry(const std::string& fields, Form form, std::size_t at) {
   std::string text = Decoded(fields, form);
   std::string first = text.substr(0, text.find('|'));
   if (text.find('\0') != std::string::npos || first.find('\n') != std::string::npos)
@@ -629,7 +629,7 @@ void CheckEntry(const std::string& fields, Form form, std::size_t at) {
          harness::Shown(fields.substr(0, 200)));
   std::string title = Skeleton(first);
   for (const std::string& skeleton : TitleSkeletons)
-    if (skeleton.find(title) != std::string::npos) return;
+    if (skeleton.find(title) != std::string::npos) return title;
   Fail("the output file's entry at byte " + std::to_string(at) + " has a title no window showed: " +
        harness::Shown(text.substr(0, 200)));
 }
@@ -638,7 +638,16 @@ void CheckEntry(const std::string& fields, Form form, std::size_t at) {
 struct OutputSeen {
   bool read = false;                           // a file, and it could be read
   bool firstAnnounces = false, lastAnnounces = false;  // its first or last entry is the template's
+  std::string bytes;
+  std::string firstTitle, lastTitle;  // the skeletons of those entries' titles
 };
+
+// In overwrite mode, the output file as the last broadcast found it: every announcement is
+// broadcast once written, so until the next one the file holds it, the "Not Playing" text, or
+// nothing.
+std::string LastAnnounced;
+bool KnowLastAnnounced = false;
+long ComparedWithBroadcast = 0;  // steps after which the file was held against it
 
 // The file, read whole, is a sequence of entries (the template's or the "Not Playing" text, in
 // any of the three encodings, UTF-16 marks between them); one at most in overwrite mode.
@@ -655,6 +664,7 @@ OutputSeen CheckOutput() {
   ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   CloseHandle(file);
   bytes.resize(read);
+  seen.bytes = bytes;
   int entries = 0;
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -678,7 +688,8 @@ OutputSeen CheckOutput() {
         if (stop == std::string::npos)
           Fail("the output file's entry at byte " + std::to_string(at) + " has no end: " +
                harness::Shown(bytes.substr(at, 200)));
-        CheckEntry(bytes.substr(at + begin.size(), stop - at - begin.size()), form, at);
+        seen.lastTitle = CheckEntry(bytes.substr(at + begin.size(), stop - at - begin.size()), form, at);
+        if (entries == 0) seen.firstTitle = seen.lastTitle;
         at = stop + end.size();
       } else {
         continue;
@@ -720,6 +731,16 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       if (seen.read && ourFiles && !seen.firstAnnounces && !seen.lastAnnounces)
         Fail("a broadcast came before the announcement was in the output file: " +
              harness::Shown(sim::ReadAll(OutputFile).substr(0, 200)));
+      // The plug-in read the title it announces from the window just now.
+      std::string window = Skeleton(Host->Title());
+      bool firstIsNew = seen.firstAnnounces && window.find(seen.firstTitle) != std::string::npos;
+      bool lastIsNew = seen.lastAnnounces && window.find(seen.lastTitle) != std::string::npos;
+      if (seen.read && ourFiles && (seen.firstAnnounces || seen.lastAnnounces) && !firstIsNew && !lastIsNew)
+        Fail("a broadcast came, and the output file's newest title is not the window's: " +
+             harness::Shown(seen.bytes.substr(0, 200)) + ", the window: " + harness::Shown(Host->Title().substr(0, 100)));
+      KnowLastAnnounced = seen.read && ourFiles && !ModeMayAdd;
+      LastAnnounced = seen.bytes;
+      if (KnowLastAnnounced) ManyEntriesAllowed = false;  // written whole: the old entries are gone
     } catch (const std::exception& e) {
       Fail(std::string("the driver's look at the output file threw: ") + e.what());
     }
@@ -1087,22 +1108,18 @@ const Step kSteps[] = {
        OutputReadOnly = false;
        if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
      }},
-    {"the output file read-only, or writable again", 2, [] {
-       OutputReadOnly = !OutputReadOnly;
-       SetFileAttributesA(OutputFile.c_str(), OutputReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    // Each of these lasts until the environment mends, some ten steps later on average: the
+    // plug-in spends most of a run writing, and the rest finding it cannot.
+    {"the output file read-only", 2, [] {
+       OutputReadOnly = true;
+       SetFileAttributesA(OutputFile.c_str(), FILE_ATTRIBUTE_READONLY);
      }},
-    {"the output file locked by another program, or let go", 2, [] {
-       if (OutputLock != INVALID_HANDLE_VALUE) {
-         CloseHandle(OutputLock);
-         OutputLock = INVALID_HANDLE_VALUE;
-       } else {
+    {"the output file locked by another program", 2, [] {
+       if (OutputLock == INVALID_HANDLE_VALUE)
          OutputLock = CreateFileA(OutputFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-       }
      }},
-    {"the output file replaced by a folder, or the folder gone", 1, [] {
-       if (IsFolder(OutputFile)) {
-         RemoveDirectoryA(OutputFile.c_str());
-       } else if (OutputLock == INVALID_HANDLE_VALUE) {
+    {"the output file replaced by a folder", 1, [] {
+       if (!IsFolder(OutputFile) && OutputLock == INVALID_HANDLE_VALUE) {
          SetFileAttributesA(OutputFile.c_str(), FILE_ATTRIBUTE_NORMAL);
          DeleteFileA(OutputFile.c_str());
          CreateDirectoryA(OutputFile.c_str(), nullptr);
@@ -1110,9 +1127,18 @@ const Step kSteps[] = {
          if (!harness::FileExists(OutputFile) || IsFolder(OutputFile)) ManyEntriesAllowed = ModeMayAdd;  // unless held open
        }
      }},
-    {"the disk full, or room again", 2, [] {
-       DiskFull = !DiskFull;
-       Calls.failMapView = DiskFull;
+    {"the disk full", 2, [] {
+       DiskFull = true;
+       Calls.failMapView = true;
+     }},
+    {"the environment mends: the file writable and let go, no folder, room on the disk", 20, [] {
+       if (OutputLock != INVALID_HANDLE_VALUE) CloseHandle(OutputLock);
+       OutputLock = INVALID_HANDLE_VALUE;
+       if (OutputReadOnly) SetFileAttributesA(OutputFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+       OutputReadOnly = false;
+       if (IsFolder(OutputFile)) RemoveDirectoryA(OutputFile.c_str());
+       DiskFull = false;
+       Calls.failMapView = false;
      }},
     {"memory runs out once", 3, [] {
        static const std::vector<std::string> after = {"CreateFileA", "SetWindowPos", "GetDC",
@@ -1158,7 +1184,12 @@ void CheckStep() {
   if (LiveHandleCount() > kMostHandles) Fail("kernel handles grow: " + std::to_string(LiveHandleCount()));
   if (LiveTimers() > kMostTimers) Fail("timers grow: " + std::to_string(LiveTimers()));
   if (LiveIcons.size() > 1) Fail("more than one tray icon");
-  CheckOutput();
+  OutputSeen seen = CheckOutput();
+  bool compare = KnowLastAnnounced && !ManyEntriesAllowed && seen.firstAnnounces;
+  ComparedWithBroadcast += compare;
+  if (compare && seen.bytes != LastAnnounced)
+    Fail("the output file holds another announcement than the last one broadcast: " +
+         harness::Shown(seen.bytes.substr(0, 200)) + ", broadcast: " + harness::Shown(LastAnnounced.substr(0, 200)));
   CheckCover();
   CheckFolder();
   Host->ClearLog();
@@ -1279,7 +1310,8 @@ int main(int argc, char** argv) {
   DWORD ms = std::max<DWORD>(1, GetTickCount() - started);
   std::printf("%ld steps in %.1f s, %.0f a second\n", steps, ms / 1000.0, steps * 1000.0 / ms);
   std::printf("resources at the end: %s\n", Shown(Measure()).c_str());
-  std::printf("album-art calls: %d, buffers freed: %d\n", services.artCalls, services.frees);
+  std::printf("album-art calls: %d, buffers freed: %d; steps after which the output file was the last "
+              "broadcast's: %ld\n", services.artCalls, services.frees, ComparedWithBroadcast);
   if (DialogsGoneAtOnce) std::printf("configuration dialogs gone before the first look: %d\n", DialogsGoneAtOnce);
   RemoveWorld();
   if (ExpectFailure) {
