@@ -28,28 +28,28 @@ namespace {
 
 using Record = __cxxabiv1::__cxa_eh_globals;
 
-DWORD recordSlot = TLS_OUT_OF_INDEXES;  // from load to unload
+DWORD RecordSlot = TLS_OUT_OF_INDEXES;  // from load to unload
 // For a thread whose record cannot be made (no slot, or no memory): shared, so two such threads
 // throwing at once would mix their records; one that can throw at all gets past it.
-Record sharedRecord;
+Record SharedRecord;
 
 Record* ThreadRecord() {
-  if (recordSlot == TLS_OUT_OF_INDEXES) return &sharedRecord;
-  auto* record = static_cast<Record*>(TlsGetValue(recordSlot));
+  if (RecordSlot == TLS_OUT_OF_INDEXES) return &SharedRecord;
+  auto* record = static_cast<Record*>(TlsGetValue(RecordSlot));
   if (record) return record;
   record = static_cast<Record*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Record)));
-  if (!record || !TlsSetValue(recordSlot, record)) {
+  if (!record || !TlsSetValue(RecordSlot, record)) {
     if (record) HeapFree(GetProcessHeap(), 0, record);
-    return &sharedRecord;
+    return &SharedRecord;
   }
   return record;
 }
 
 void FreeThreadRecord() {
-  if (recordSlot == TLS_OUT_OF_INDEXES) return;
-  auto* record = static_cast<Record*>(TlsGetValue(recordSlot));
+  if (RecordSlot == TLS_OUT_OF_INDEXES) return;
+  auto* record = static_cast<Record*>(TlsGetValue(RecordSlot));
   if (!record) return;
-  TlsSetValue(recordSlot, nullptr);
+  TlsSetValue(RecordSlot, nullptr);
   HeapFree(GetProcessHeap(), 0, record);
 }
 
@@ -72,7 +72,7 @@ extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
-      recordSlot = TlsAlloc();
+      RecordSlot = TlsAlloc();
       break;
     case DLL_THREAD_DETACH:
       FreeThreadRecord();
@@ -81,8 +81,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
       // Only the unloading thread's record can be reached; another thread's that has not ended
       // stays with the process (a few bytes, and only if that thread threw).
       FreeThreadRecord();
-      if (recordSlot != TLS_OUT_OF_INDEXES) TlsFree(recordSlot);
-      recordSlot = TLS_OUT_OF_INDEXES;
+      if (RecordSlot != TLS_OUT_OF_INDEXES) TlsFree(RecordSlot);
+      RecordSlot = TLS_OUT_OF_INDEXES;
       break;
   }
   return TRUE;
