@@ -215,6 +215,25 @@ TEST_F(QuitTest, AnExceptionWhileLoadedLeavesNoLockAfterUnloading) {
   EXPECT_TRUE(Calls.liveSemaphores.empty()) << Calls.liveSemaphores.size() << " left open";
 }
 
+// A player may load and unload the plug-in again and again in one session: each load must give
+// back the TLS slots it took (a process has some 1,080, and a load that finds none fails).
+TEST_F(QuitTest, LoadingAgainAndAgainKeepsNoTlsSlot) {
+  WriteEnabledIni("x", "");
+  auto lowestFreeSlot = [] {
+    const DWORD slot = TlsAlloc();
+    TlsFree(slot);
+    return slot;
+  };
+  Start();
+  Stop();
+  const DWORD before = lowestFreeSlot();
+  for (int i = 0; i < 20; ++i) {
+    Start();
+    Stop();
+  }
+  EXPECT_EQ(lowestFreeSlot(), before);
+}
+
 // Init again in the same mapping of the module (another reference held it over the unload):
 // nothing of the earlier run may carry over.
 class InitAfterQuit : public PluginTest {
