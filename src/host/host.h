@@ -153,9 +153,6 @@ static_assert(offsetof(TitleFormatRequestW, release) == 28);
 // The longest text taken from a pointer the player answers: the longest path Windows knows.
 constexpr std::size_t kLongestAnswerChars = 32767;
 
-// Whether `text` is a text of `unit`-byte characters whose terminating zero comes within
-// kLongestAnswerChars characters, all in memory this process may read. The player answers
-// some requests with a pointer; a fork, or a plug-in answering first, may answer anything.
 // The end of the committed region of memory that `at` lies in when this process may read it
 // with protections among `allowed`; null when it may not.
 inline const char* AccessibleEnd(const void* at, DWORD allowed) {
@@ -177,6 +174,9 @@ inline bool IsReadable(const void* at, std::size_t size) {
   return from != nullptr;
 }
 
+// Whether `text` is a text of `unit`-byte characters whose terminating zero comes within
+// kLongestAnswerChars characters, all in memory this process may read. The player answers
+// some requests with a pointer; a fork, or a plug-in answering first, may answer anything.
 inline bool IsReadableText(const void* text, std::size_t unit) {
   constexpr char kZero[sizeof(wchar_t)] = {};
   const char* at = static_cast<const char*>(text);

@@ -5,7 +5,7 @@
 // its own, which it takes at the first call in each loaded copy of the DLL and never gives back:
 // every load took one of the process's some 1,080 slots, and the load that found none aborted
 // the player. The link sends every call here instead (--wrap=pthread_once), and this one needs
-// no thread record: the first caller runs `init`, any other waits until it has. The state lives
+// no thread record: the first caller runs `init`, any other waits until it has (or runs it itself when it threw). The state lives
 // in the caller's once-flag, as the library's does (0: not run yet, 1: done); stateless here.
 #include <windows.h>
 
@@ -18,16 +18,20 @@ constexpr LONG kRunning = 2;
 }  // namespace
 
 extern "C" int __wrap_pthread_once(volatile LONG* once, void (*init)(void)) {
-  if (InterlockedCompareExchange(once, kRunning, kNotRun) == kNotRun) {
+  for (;;) {
+    const LONG was = InterlockedCompareExchange(once, kRunning, kNotRun);
+    if (was == kDone) return 0;
+    if (was == kRunning) {
+      SwitchToThread();  // another thread runs it
+      continue;
+    }
     try {
       init();
     } catch (...) {
-      InterlockedExchange(once, kNotRun);  // not done: the next caller tries again
+      InterlockedExchange(once, kNotRun);  // not done: this or the next caller tries again
       throw;
     }
     InterlockedExchange(once, kDone);
     return 0;
   }
-  while (InterlockedCompareExchange(once, kDone, kDone) != kDone) SwitchToThread();
-  return 0;
 }
